@@ -1,0 +1,39 @@
+# The Windows side: the launcher executable, the pieces it is made of and the
+# stand-in client. Everything here is 32-bit and must load on Windows XP SP3.
+
+set(CORVANE_CLIENT_VENDOR_KEY "spice-client.example" CACHE STRING
+    "Registry key under HKLM\\Software where the client's installer records itself (a domain name)")
+if(NOT CORVANE_CLIENT_VENDOR_KEY MATCHES "^[A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9])?$")
+    message(FATAL_ERROR
+        "CORVANE_CLIENT_VENDOR_KEY must be a domain name (letters, digits, dots and "
+        "hyphens), not '${CORVANE_CLIENT_VENDOR_KEY}'")
+endif()
+
+# Targets that ship: Windows XP headers and image version, no link timestamp.
+add_library(xp_target INTERFACE)
+target_compile_definitions(xp_target INTERFACE _WIN32_WINNT=0x0501 WINVER=0x0501
+                                               WIN32_LEAN_AND_MEAN)
+target_link_options(xp_target INTERFACE
+    -Wl,--major-os-version,5,--minor-os-version,1
+    -Wl,--major-subsystem-version,5,--minor-subsystem-version,1
+    -Wl,--no-insert-timestamp)
+target_link_libraries(controller_core PUBLIC xp_target)
+
+# Tests run the executables under Wine in a prefix of this build tree only.
+set(WINE_PREFIX_DIR ${CMAKE_BINARY_DIR}/wine-prefix)
+configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+                                GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+configure_file(launcher/client_registry.h.in ${CMAKE_BINARY_DIR}/generated/client_registry.h @ONLY)
+
+add_library(launcher_core STATIC controller/controller_connection.cpp launcher/launch_sequence.cpp)
+target_include_directories(launcher_core PUBLIC controller launcher ${CMAKE_BINARY_DIR}/generated)
+target_link_libraries(launcher_core PUBLIC controller_core PRIVATE project_warnings)
+
+add_executable(corvane-r launcher/main.cpp resources/corvane-r.rc)
+target_link_libraries(corvane-r PRIVATE launcher_core project_warnings)
+set_source_files_properties(resources/corvane-r.rc PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/corvane-r.manifest)
+
+add_subdirectory(tools/client_standin)

@@ -1,0 +1,49 @@
+#include "controller_connection.h"
+
+#include <cstdio>
+
+namespace controller {
+
+int ControllerConnection::open() {
+    bool opened = false;
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        if (!path_.empty()) {
+            // The pipe's name carries our process id and is easy to guess, so
+            // another local process could create it first. The quality-of-
+            // service flags limit such a server to identifying us: it cannot
+            // act as our user. The client has no need to impersonate us.
+            handle_ = CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  0,             // no sharing
+                                  nullptr,       // default security
+                                  OPEN_EXISTING, // the client creates the pipe
+                                  FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT |
+                                      SECURITY_IDENTIFICATION,
+                                  nullptr); // no template
+            opened = handle_ != INVALID_HANDLE_VALUE;
+        }
+        // A missing pipe, a busy one and any other refusal are retried alike.
+        Sleep(kOpenPauseMs);
+        if (opened) {
+            break;
+        }
+    }
+    return opened ? 0 : -1;
+}
+
+void ControllerConnection::write(const std::uint8_t* block, std::uint32_t length) {
+    DWORD written = 0;
+    WriteFile(handle_, block, length, &written, nullptr);
+}
+
+void ControllerConnection::close() {
+    if (handle_ != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+    if (!path_.empty()) {
+        std::remove(path_.c_str());
+        path_.clear();
+    }
+}
+
+} // namespace controller

@@ -1,0 +1,47 @@
+// The launcher's end of the client's controller pipe. The client creates the
+// pipe under the path the launcher advertised; this side polls for it while
+// the client starts, is the conversation's message sink once it is open, and
+// at the end closes its handle and asks for the path's removal.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace controller {
+
+// Attempts to open the pipe, with a pause after every one of them. The pause
+// also follows the attempt that succeeds: the client may still be setting up
+// its side, and it relies on that second before the first message.
+constexpr int kOpenAttempts = 10;
+constexpr DWORD kOpenPauseMs = 1000;
+
+class ControllerConnection {
+public:
+    ControllerConnection() = default;
+    ~ControllerConnection() { close(); }
+
+    ControllerConnection(const ControllerConnection&) = delete;
+    ControllerConnection& operator=(const ControllerConnection&) = delete;
+
+    void setPath(const std::string& path) { path_ = path; }
+    const std::string& path() const { return path_; }
+    bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+    // 0 once the pipe is open, -1 after every attempt has failed.
+    int open();
+
+    // The message sink. A failed or short write is neither retried nor
+    // reported: the conversation goes on regardless.
+    void write(const std::uint8_t* block, std::uint32_t length);
+
+    // Releases the handle and asks for the path's removal; safe to repeat.
+    void close();
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::string path_;
+};
+
+} // namespace controller

@@ -1,0 +1,88 @@
+#include "launch_sequence.h"
+
+#include "client_registry.h"
+#include "controller_conversation.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace launcher {
+
+namespace {
+
+// Reads the client's command line. The buffer has one byte more than the
+// registry may fill, so that a value stored without its NUL, even one of the
+// full size, still ends right after the bytes the registry delivered.
+int readClientCommandLine(char (&commandLine)[kCommandLineSize + 1]) {
+    HKEY key = nullptr;
+    // No registry-view flag: a 32-bit launcher reads the 32-bit view, where a
+    // 32-bit client's installer registers itself.
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClientKeyPath, 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
+        return -1;
+    }
+    DWORD size = kCommandLineSize;
+    const LONG result = RegQueryValueExA(key, kClientValueName,
+                                         nullptr, // reserved
+                                         nullptr, // the stored type is not examined
+                                         reinterpret_cast<BYTE*>(commandLine), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) {
+        return -1;
+    }
+    commandLine[size] = '\0';
+    return 0;
+}
+
+} // namespace
+
+int runLaunch(controller::ControllerConnection& connection) {
+    char commandLine[kCommandLineSize + 1] = {};
+    if (readClientCommandLine(commandLine) != 0) {
+        return -1;
+    }
+
+    // The client serves its controller pipe under the name we give it; our
+    // process id keeps concurrent launches apart.
+    char pipePath[kPipePathSize];
+    std::snprintf(pipePath, sizeof pipePath, "\\\\.\\pipe\\SpiceController-%lu",
+                  static_cast<unsigned long>(GetCurrentProcessId()));
+    pipePath[sizeof pipePath - 1] = '\0';
+    connection.setPath(pipePath);
+
+    if (!SetEnvironmentVariableA(kPipeVariable, pipePath)) {
+        return -1;
+    }
+    // The client's own logging, for whoever troubleshoots it; a parent's
+    // values are overwritten on purpose.
+    SetEnvironmentVariableA("SPICE_DEBUG", "1");
+    SetEnvironmentVariableA("G_MESSAGES_DEBUG", "all");
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr,     // the program is the command line's first word
+                        commandLine, // as stored; CreateProcessA may write to it
+                        nullptr,     // default process security
+                        nullptr,     // default thread security
+                        FALSE,       // no handle inheritance
+                        0,           // no creation flags
+                        nullptr,     // inherit our environment as it now stands
+                        nullptr,     // start in our current directory
+                        &startup, &process)) {
+        return -1;
+    }
+
+    // On failure the client keeps running on its own; it is not ours to stop.
+    if (connection.open() != 0) {
+        return -1;
+    }
+    controller::forwardParameters(connection);
+
+    // The client's exit code is its own business; its end is ours.
+    WaitForSingleObject(process.hProcess, INFINITE);
+    return 0;
+}
+
+} // namespace launcher

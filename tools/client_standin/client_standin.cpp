@@ -1,0 +1,347 @@
+// A stand-in for the remote-display client: it plays the client's side of
+// the controller contract and records what reaches it. Tests start it
+// through the launcher; an admin can register it in place of the real client
+// to see exactly what a launch hands over.
+//
+//   client-standin [--transcript FILE] [--readable FILE] [--pipe-delay-ms N]
+//                  [--no-pipe] [--close-after K] [--linger-ms N] [--exit-code N]
+#include "stream_decoder.h"
+#include "transcript.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace standin {
+namespace {
+
+struct Options {
+    const char* transcript = nullptr;
+    const char* readable = nullptr;
+    long pipeDelayMs = 0;
+    bool noPipe = false;
+    long closeAfter = -1; // messages to read before closing our end; -1: never
+    long lingerMs = 0;
+    int exitCode = 0;
+    std::string problem;
+};
+
+Options parseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (option == "--no-pipe") {
+            options.noPipe = true;
+        } else if (option == "--transcript" && hasValue) {
+            options.transcript = argv[++i];
+        } else if (option == "--readable" && hasValue) {
+            options.readable = argv[++i];
+        } else if (option == "--pipe-delay-ms" && hasValue) {
+            options.pipeDelayMs = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--close-after" && hasValue) {
+            options.closeAfter = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--linger-ms" && hasValue) {
+            options.lingerMs = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--exit-code" && hasValue) {
+            options.exitCode = static_cast<int>(std::strtol(argv[++i], nullptr, 10));
+        } else {
+            options.problem = "unknown option " + option;
+        }
+    }
+    return options;
+}
+
+// Microseconds on the machine-wide monotonic clock, comparable across
+// processes, so a test can line our events up with its own.
+long long clockMicroseconds() {
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return now.QuadPart / frequency.QuadPart * 1000000 +
+           now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
+}
+
+DWORD parentProcessId() {
+    const DWORD self = GetCurrentProcessId();
+    DWORD parent = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ProcessID == self) {
+            parent = entry.th32ParentProcessID;
+        }
+    }
+    CloseHandle(snapshot);
+    return parent;
+}
+
+std::string currentDirectory() {
+    char buffer[MAX_PATH * 2] = {};
+    const DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
+    return std::string(buffer, length < sizeof buffer ? length : 0);
+}
+
+bool isRecordedVariable(const std::string& name) {
+    return name.rfind("SPICE_", 0) == 0 || name == "G_MESSAGES_DEBUG";
+}
+
+std::string masked(const std::string& name, const std::string& value) {
+    return name == "SPICE_PASSWORD" ? std::string(value.size(), '*') : value;
+}
+
+void recordEnvironment(Transcript& transcript) {
+    char* block = GetEnvironmentStringsA();
+    if (block == nullptr) {
+        return;
+    }
+    for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1) {
+        const char* equals = std::strchr(entry + 1, '='); // "=C:" style names start with '='
+        if (equals == nullptr) {
+            continue;
+        }
+        const std::string name(entry, equals);
+        const std::string value(equals + 1);
+        if (isRecordedVariable(name)) {
+            transcript.json(JsonLine("env").add("name", name).add("value", value));
+            transcript.readable("  %s=%s", name.c_str(), masked(name, value).c_str());
+        }
+    }
+    FreeEnvironmentStringsA(block);
+}
+
+const char* impersonationLevelName(SECURITY_IMPERSONATION_LEVEL level) {
+    switch (level) {
+    case SecurityAnonymous:
+        return "anonymous";
+    case SecurityIdentification:
+        return "identification";
+    case SecurityImpersonation:
+        return "impersonation";
+    case SecurityDelegation:
+        return "delegation";
+    }
+    return "unknown";
+}
+
+// What a server on this pipe could do as the launcher's user: a launcher that
+// opens the pipe with identification-only quality of service gives nothing
+// more than identification.
+std::string probeImpersonation(HANDLE pipe) {
+    if (!ImpersonateNamedPipeClient(pipe)) {
+        return "unavailable: ImpersonateNamedPipeClient error " + std::to_string(GetLastError());
+    }
+    std::string result;
+    HANDLE token = nullptr;
+    if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+        SECURITY_IMPERSONATION_LEVEL level = SecurityAnonymous;
+        DWORD size = 0;
+        if (GetTokenInformation(token, TokenImpersonationLevel, &level, sizeof level, &size)) {
+            result = impersonationLevelName(level);
+        } else {
+            result = "unavailable: GetTokenInformation error " + std::to_string(GetLastError());
+        }
+        CloseHandle(token);
+    } else {
+        result = "unavailable: OpenThreadToken error " + std::to_string(GetLastError());
+    }
+    RevertToSelf();
+    return result;
+}
+
+// Waits for an overlapped operation; false on failure or after the limit.
+bool finishIo(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, DWORD limitMs, DWORD& bytes,
+              DWORD& error) {
+    error = started ? ERROR_SUCCESS : GetLastError();
+    if (!started && error == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(overlapped.hEvent, limitMs) != WAIT_OBJECT_0) {
+            CancelIo(pipe);
+            error = WAIT_TIMEOUT;
+            return false;
+        }
+        error = ERROR_SUCCESS;
+    } else if (!started && error != ERROR_PIPE_CONNECTED && error != ERROR_MORE_DATA) {
+        return false;
+    }
+    if (!GetOverlappedResult(pipe, &overlapped, &bytes, FALSE)) {
+        error = GetLastError();
+        return error == ERROR_MORE_DATA;
+    }
+    return true;
+}
+
+constexpr DWORD kConnectLimitMs = 30000;
+constexpr DWORD kReadBufferSize = 65536;
+
+const char* describe(const DecodedMessage& message, std::string& scratch) {
+    if (message.kind == "invalid") {
+        scratch = "INVALID (" + message.error + ")";
+    } else if (message.kind == "init") {
+        scratch = "opening record: magic CTRL, version 1, exclusive";
+    } else if (message.kind == "number") {
+        scratch = message.name + " " + std::to_string(message.number);
+    } else if (message.kind == "text") {
+        const std::string shown = message.id == 4 ? std::string(message.text.size(), '*')
+                                                  : "\"" + message.text + "\"";
+        scratch = message.name + " " + shown;
+    } else {
+        scratch = message.name;
+    }
+    return scratch.c_str();
+}
+
+// Reads the stream one pipe message at a time until the launcher closes its
+// end, or until `closeAfter` messages, when we close ours.
+void serveConversation(HANDLE pipe, const Options& options, long long startUs,
+                       Transcript& transcript) {
+    std::vector<std::uint8_t> buffer(kReadBufferSize);
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    long index = 0;
+    std::string scratch;
+    for (;;) {
+        if (options.closeAfter >= 0 && index >= options.closeAfter) {
+            transcript.json(JsonLine("closed_early").add("after", static_cast<long long>(index)));
+            transcript.readable("closing our end after %ld messages", index);
+            break;
+        }
+        ResetEvent(overlapped.hEvent);
+        DWORD bytes = 0;
+        DWORD error = 0;
+        const BOOL started = ReadFile(pipe, buffer.data(), kReadBufferSize, nullptr, &overlapped);
+        if (!finishIo(pipe, overlapped, started, INFINITE, bytes, error)) {
+            const long long now = clockMicroseconds();
+            transcript.json(JsonLine("end_of_stream")
+                                .add("clock_us", now)
+                                .add("error", static_cast<long long>(error))
+                                .add("messages", static_cast<long long>(index)));
+            transcript.readable("%+8lld ms  end of stream after %ld messages",
+                                (now - startUs) / 1000, index);
+            break;
+        }
+        const long long now = clockMicroseconds();
+        const DecodedMessage message = decodeBlock(buffer.data(), bytes, index == 0);
+        JsonLine line("message");
+        line.add("index", static_cast<long long>(index))
+            .add("clock_us", now)
+            .add("length", static_cast<long long>(bytes))
+            .add("bytes", hexBytes(buffer.data(), bytes))
+            .add("kind", message.kind)
+            .add("name", message.name)
+            .add("id", static_cast<long long>(message.id))
+            .add("size", static_cast<long long>(message.size))
+            .add("valid", message.error.empty() && error != ERROR_MORE_DATA);
+        if (message.kind == "number") {
+            line.add("number", static_cast<long long>(message.number));
+        }
+        if (message.kind == "text") {
+            line.add("text", message.text);
+        }
+        if (error == ERROR_MORE_DATA) {
+            line.add("error", "message larger than the read buffer");
+        } else if (!message.error.empty()) {
+            line.add("error", message.error);
+        }
+        transcript.json(line);
+        transcript.readable("%+8lld ms  #%ld  %s", (now - startUs) / 1000, index + 1,
+                            describe(message, scratch));
+        if (index == 0) {
+            const std::string level = probeImpersonation(pipe);
+            transcript.json(JsonLine("impersonation").add("level", level));
+            transcript.readable("            writer's token as seen by this pipe server: %s",
+                                level.c_str());
+        }
+        ++index;
+    }
+    CloseHandle(overlapped.hEvent);
+}
+
+int run(int argc, char** argv) {
+    const long long startUs = clockMicroseconds();
+    const Options options = parseOptions(argc, argv);
+    Transcript transcript(options.transcript, options.readable);
+
+    const std::string cwd = currentDirectory();
+    const DWORD parent = parentProcessId();
+    transcript.json(JsonLine("start")
+                        .add("clock_us", startUs)
+                        .add("pid", static_cast<long long>(GetCurrentProcessId()))
+                        .add("parent_pid", static_cast<long long>(parent))
+                        .add("cwd", cwd)
+                        .add("command_line", GetCommandLineA()));
+    transcript.readable("client stand-in started: pid %lu, parent %lu, directory %s",
+                        GetCurrentProcessId(), parent, cwd.c_str());
+    if (!options.problem.empty()) {
+        transcript.json(JsonLine("error").add("what", options.problem));
+        transcript.readable("error: %s", options.problem.c_str());
+        return 2;
+    }
+    transcript.readable("environment:");
+    recordEnvironment(transcript);
+
+    char pipePath[1024] = {};
+    const DWORD pathLength = GetEnvironmentVariableA("SPICE_XPI_NAMEDPIPE", pipePath,
+                                                     sizeof pipePath);
+    if (options.noPipe || pathLength == 0 || pathLength >= sizeof pipePath) {
+        const char* why = options.noPipe ? "asked not to" : "SPICE_XPI_NAMEDPIPE is not set";
+        transcript.json(JsonLine("no_pipe").add("why", why));
+        transcript.readable("no controller pipe: %s", why);
+    } else {
+        Sleep(static_cast<DWORD>(options.pipeDelayMs));
+        // Message mode keeps the launcher's write boundaries: one read, one write.
+        HANDLE pipe = CreateNamedPipeA(
+            pipePath, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+            PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, kReadBufferSize,
+            kReadBufferSize, 0, nullptr);
+        const long long createdUs = clockMicroseconds();
+        transcript.json(JsonLine("pipe_created")
+                            .add("clock_us", createdUs)
+                            .add("path", pipePath)
+                            .add("ok", pipe != INVALID_HANDLE_VALUE));
+        transcript.readable("%+8lld ms  pipe %s %s", (createdUs - startUs) / 1000, pipePath,
+                            pipe != INVALID_HANDLE_VALUE ? "created" : "could not be created");
+        if (pipe != INVALID_HANDLE_VALUE) {
+            OVERLAPPED overlapped = {};
+            overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+            DWORD bytes = 0;
+            DWORD error = 0;
+            const BOOL started = ConnectNamedPipe(pipe, &overlapped);
+            if (finishIo(pipe, overlapped, started, kConnectLimitMs, bytes, error)) {
+                const long long connectedUs = clockMicroseconds();
+                transcript.json(JsonLine("connected").add("clock_us", connectedUs));
+                transcript.readable("%+8lld ms  launcher connected",
+                                    (connectedUs - startUs) / 1000);
+                serveConversation(pipe, options, startUs, transcript);
+            } else {
+                transcript.json(JsonLine("no_writer").add("error", static_cast<long long>(error)));
+                transcript.readable("nobody opened the pipe");
+            }
+            CloseHandle(overlapped.hEvent);
+            CloseHandle(pipe);
+        }
+    }
+
+    Sleep(static_cast<DWORD>(options.lingerMs));
+    const long long endUs = clockMicroseconds();
+    transcript.json(JsonLine("exit")
+                        .add("clock_us", endUs)
+                        .add("code", static_cast<long long>(options.exitCode)));
+    transcript.readable("%+8lld ms  exiting with code %d", (endUs - startUs) / 1000,
+                        options.exitCode);
+    return options.exitCode;
+}
+
+} // namespace
+} // namespace standin
+
+int main(int argc, char** argv) { return standin::run(argc, argv); }

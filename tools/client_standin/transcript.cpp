@@ -1,0 +1,104 @@
+#include "transcript.h"
+
+#include <cstdarg>
+
+namespace standin {
+
+JsonLine::JsonLine(const char* event) : text_("{") { add("event", event); }
+
+void JsonLine::key(const char* name) {
+    if (text_.size() > 1) {
+        text_ += ',';
+    }
+    text_ += '"';
+    text_ += name;
+    text_ += "\":";
+}
+
+JsonLine& JsonLine::add(const char* name, const std::string& value) {
+    key(name);
+    text_ += '"';
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            text_ += '\\';
+            text_ += c;
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            text_ += escaped;
+        } else {
+            text_ += c;
+        }
+    }
+    text_ += '"';
+    return *this;
+}
+
+JsonLine& JsonLine::add(const char* name, long long value) {
+    key(name);
+    text_ += std::to_string(value);
+    return *this;
+}
+
+JsonLine& JsonLine::add(const char* name, bool value) {
+    key(name);
+    text_ += value ? "true" : "false";
+    return *this;
+}
+
+std::string hexBytes(const std::uint8_t* block, std::uint32_t length) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(length * 2u);
+    for (std::uint32_t i = 0; i < length; ++i) {
+        hex += digits[block[i] >> 4];
+        hex += digits[block[i] & 0x0F];
+    }
+    return hex;
+}
+
+Transcript::Transcript(const char* jsonPath, const char* readablePath) {
+    if (jsonPath != nullptr) {
+        json_ = std::fopen(jsonPath, "wb");
+    }
+    if (readablePath != nullptr) {
+        readable_ = std::fopen(readablePath, "w");
+        ownsReadable_ = readable_ != nullptr;
+    } else if (jsonPath == nullptr) {
+        // Registered by hand in place of the real client: tell the console.
+        readable_ = stdout;
+    }
+}
+
+Transcript::~Transcript() {
+    if (json_ != nullptr) {
+        std::fclose(json_);
+    }
+    if (ownsReadable_) {
+        std::fclose(readable_);
+    }
+}
+
+void Transcript::json(const JsonLine& line) {
+    if (json_ == nullptr) {
+        return;
+    }
+    const std::string text = line.finish();
+    std::fprintf(json_, "%s\n", text.c_str());
+    std::fflush(json_);
+}
+
+void Transcript::readable(const char* format, ...) {
+    if (readable_ == nullptr) {
+        return;
+    }
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(readable_, format, arguments);
+    va_end(arguments);
+    std::fputc('\n', readable_);
+    std::fflush(readable_);
+}
+
+} // namespace standin
