@@ -14,10 +14,12 @@ void unsetVariable(const char* name);
 
 // The seven connection parameters, cleared before and after each test.
 class ParameterEnvironment : public ::testing::Test {
+public:
+    static void clearParameters();
+
 protected:
     void SetUp() override { clearParameters(); }
     void TearDown() override { clearParameters(); }
-    static void clearParameters();
 };
 
 } // namespace testing_support

@@ -1,0 +1,34 @@
+// Helpers for tests that run on Windows (under Wine here): paths, files, the
+// client's registry value and the process environment.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace testing_support {
+
+// A path the build gave us, as Windows sees it: under Wine the Linux root is
+// drive Z:.
+std::string toWindowsPath(const std::string& path);
+
+// A fresh, empty directory under the temporary directory.
+std::string makeScratchDirectory(const char* label);
+
+bool fileExists(const std::string& path);
+std::string readWholeFile(const std::string& path);
+void writeWholeFile(const std::string& path, const std::string& contents);
+
+// The registry value the launcher reads its client command line from.
+void setClientValue(const std::string& data, DWORD type);
+void deleteClientValue(); // keeps the key
+void deleteClientKey();
+
+// The variable's value, or "<unset>".
+std::string variableOrUnset(const char* name);
+
+// Microseconds on the machine-wide monotonic clock, the one the stand-in
+// client stamps its events with.
+long long clockMicroseconds();
+
+} // namespace testing_support
