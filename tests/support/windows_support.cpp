@@ -24,11 +24,14 @@ std::string toWindowsPath(const std::string& path) {
 std::string makeScratchDirectory(const char* label) {
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof temp, temp);
+    // Process ids come round again quickly under Wine: only a directory that
+    // this call created is known to be empty.
     static unsigned counter = 0;
     char name[MAX_PATH * 2];
-    std::snprintf(name, sizeof name, "%scorvane-%s-%lu-%u", temp, label, GetCurrentProcessId(),
-                  ++counter);
-    CreateDirectoryA(name, nullptr);
+    do {
+        std::snprintf(name, sizeof name, "%scorvane-%s-%lu-%lld-%u", temp, label,
+                      GetCurrentProcessId(), clockMicroseconds(), ++counter);
+    } while (!CreateDirectoryA(name, nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
     return name;
 }
 

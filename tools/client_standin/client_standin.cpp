@@ -182,6 +182,7 @@ bool finishIo(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, DWORD limitMs, 
 
 constexpr DWORD kConnectLimitMs = 30000;
 constexpr DWORD kReadBufferSize = 65536;
+constexpr std::uint32_t kConnectId = 16;
 
 const char* describe(const DecodedMessage& message, std::string& scratch) {
     if (message.kind == "invalid") {
@@ -200,8 +201,11 @@ const char* describe(const DecodedMessage& message, std::string& scratch) {
     return scratch.c_str();
 }
 
-// Reads the stream one pipe message at a time until the launcher closes its
-// end, or until `closeAfter` messages, when we close ours.
+// Reads the stream one pipe message at a time. The connect request ends the
+// conversation; the launcher then keeps its end open until we exit, so we
+// stop reading there, as the real client goes on to its session. The stream
+// also ends when the launcher closes its end, or after `closeAfter` messages,
+// when we close ours.
 void serveConversation(HANDLE pipe, const Options& options, long long startUs,
                        Transcript& transcript) {
     std::vector<std::uint8_t> buffer(kReadBufferSize);
@@ -262,6 +266,12 @@ void serveConversation(HANDLE pipe, const Options& options, long long startUs,
                                 level.c_str());
         }
         ++index;
+        if (message.id == kConnectId && message.error.empty()) {
+            transcript.json(JsonLine("conversation_complete")
+                                .add("clock_us", now)
+                                .add("messages", static_cast<long long>(index)));
+            break;
+        }
     }
     CloseHandle(overlapped.hEvent);
 }
