@@ -33,6 +33,7 @@ target_link_libraries(launcher_core PUBLIC controller_core PRIVATE project_warni
 
 add_executable(corvane-r launcher/main.cpp resources/corvane-r.rc)
 target_link_libraries(corvane-r PRIVATE launcher_core project_warnings)
+target_link_options(corvane-r PRIVATE -s) # ship without symbols
 set_source_files_properties(resources/corvane-r.rc PROPERTIES
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/corvane-r.manifest)
 
