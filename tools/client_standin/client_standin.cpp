@@ -159,6 +159,11 @@ std::string probeImpersonation(HANDLE pipe) {
     return result;
 }
 
+// Wine gives every pipe server the same level, whatever the writer asked for.
+bool runningUnderWine() {
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 // Waits for an overlapped operation; false on failure or after the limit.
 bool finishIo(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, DWORD limitMs, DWORD& bytes,
               DWORD& error) {
@@ -262,8 +267,8 @@ void serveConversation(HANDLE pipe, const Options& options, long long startUs,
         if (index == 0) {
             const std::string level = probeImpersonation(pipe);
             transcript.json(JsonLine("impersonation").add("level", level));
-            transcript.readable("            writer's token as seen by this pipe server: %s",
-                                level.c_str());
+            transcript.readable("            writer's token as seen by this pipe server: %s%s",
+                                level.c_str(), runningUnderWine() ? " (Wine's fixed level)" : "");
         }
         ++index;
         if (message.id == kConnectId && message.error.empty()) {

@@ -1,0 +1,46 @@
+#!/bin/sh
+# The launcher's main job, end to end: builds corvane-r.exe, registers the
+# stand-in client in the build tree's private Wine prefix, launches with
+# sample connection parameters and shows what the client received.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/setup-debian.sh
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target corvane-r client-standin >/dev/null
+
+build="$PWD/build/windows"
+wine_run="$build/wine-run.sh"
+vendor=$(sed -n 's/^CORVANE_CLIENT_VENDOR_KEY:STRING=//p' "$build/CMakeCache.txt")
+demo="$build/demo"
+mkdir -p "$demo"
+rm -f "$demo/received.txt"
+
+windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+reg_escape() { printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g'; }
+
+standin=$(windows_path "$build/tools/client_standin/client-standin.exe")
+received=$(windows_path "$demo/received.txt")
+command="\"$standin\" --readable \"$received\" --linger-ms 500"
+cat > "$demo/register-standin.reg" <<REG
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\\Software\\$vendor\\spicex]
+"client"="$(reg_escape "$command")"
+REG
+
+"$wine_run" --start-server
+trap '"$wine_run" --stop-server' EXIT
+"$wine_run" regedit /S "$(windows_path "$demo/register-standin.reg")"
+
+printf 'client registered: %s\n' "$command"
+echo "launching corvane-r.exe ..."
+status=0
+SPICE_HOST=vm7.example.org SPICE_PORT=5900 SPICE_SPORT=5901 SPICE_PASSWORD=s3cret \
+SPICE_TITLE="vm7 - console" SPICE_CA_FILE='C:\certs\ca.pem' SPICE_HOST_SUBJECT="CN=vm7.example.org" \
+    "$wine_run" "$build/corvane-r.exe" || status=$?
+echo "corvane-r.exe exited with status $status (255 is -1 as Linux reads it)"
+echo
+echo "what the client received:"
+cat "$demo/received.txt"
+exit "$status"
