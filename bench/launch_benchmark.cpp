@@ -21,7 +21,9 @@ double median(std::vector<double> values) {
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-double ms(long long fromUs, long long toUs) { return static_cast<double>(toUs - fromUs) / 1000.0; }
+double ms(long long fromUs, long long toUs) {
+    return static_cast<double>(toUs - fromUs) / 1000.0;
+}
 
 struct Series {
     const char* label;
@@ -38,7 +40,8 @@ long long fileSize(const std::string& path) {
 
 // The cost of starting any process here: the stand-in started directly.
 double directStartMs(const std::string& transcript) {
-    std::string commandLine = "\"" + standinPath() + "\" --no-pipe --transcript \"" + transcript + "\"";
+    std::string commandLine =
+        "\"" + standinPath() + "\" --no-pipe --transcript \"" + transcript + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -63,9 +66,9 @@ int main(int argc, char** argv) {
     setClientValue(command + std::string(1, '\0'), REG_SZ);
 
     LaunchRequest request;
-    request.variables = {{"SPICE_HOST", "vm7.example"}, {"SPICE_PORT", "5900"},
-                         {"SPICE_SPORT", "5901"},       {"SPICE_PASSWORD", "secret"},
-                         {"SPICE_TITLE", "Console"},    {"SPICE_CA_FILE", "C:\\ca.pem"},
+    request.variables = {{"SPICE_HOST", "vm7.example"},   {"SPICE_PORT", "5900"},
+                         {"SPICE_SPORT", "5901"},         {"SPICE_PASSWORD", "secret"},
+                         {"SPICE_TITLE", "Console"},      {"SPICE_CA_FILE", "C:\\ca.pem"},
                          {"SPICE_HOST_SUBJECT", "CN=vm7"}};
 
     Series processStart{"process start, stand-in started directly", {}};
@@ -91,7 +94,8 @@ int main(int argc, char** argv) {
         const long long connected = read.first("connected").number("clock_us");
         const long long first = messages.front().number("clock_us");
         const long long last = messages.back().number("clock_us");
-        launcherToClient.values.push_back(ms(outcome.startUs, read.first("start").number("clock_us")));
+        launcherToClient.values.push_back(
+            ms(outcome.startUs, read.first("start").number("clock_us")));
         pollWait.values.push_back(ms(created, connected));
         openPause.values.push_back(ms(connected, first));
         writing.values.push_back(ms(first, last));

@@ -12,13 +12,13 @@ int ControllerConnection::open() {
             // another local process could create it first. The quality-of-
             // service flags limit such a server to identifying us: it cannot
             // act as our user. The client has no need to impersonate us.
-            handle_ = CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  0,             // no sharing
-                                  nullptr,       // default security
-                                  OPEN_EXISTING, // the client creates the pipe
-                                  FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT |
-                                      SECURITY_IDENTIFICATION,
-                                  nullptr); // no template
+            handle_ =
+                CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                            0,             // no sharing
+                            nullptr,       // default security
+                            OPEN_EXISTING, // the client creates the pipe
+                            FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                            nullptr); // no template
             opened = handle_ != INVALID_HANDLE_VALUE;
         }
         // A missing pipe, a busy one and any other refusal are retried alike.

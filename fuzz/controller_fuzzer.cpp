@@ -35,7 +35,7 @@ void check(bool condition) {
 
 void checkParser(const std::string& text) {
     const long reference = std::strtol(text.c_str(), nullptr, 10);
-    const long clamped = reference > INT32_MAX ? INT32_MAX
+    const long clamped = reference > INT32_MAX   ? INT32_MAX
                          : reference < INT32_MIN ? INT32_MIN
                                                  : reference;
     check(controller::parseDecimal(text.c_str()) == clamped);

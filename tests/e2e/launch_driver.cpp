@@ -8,8 +8,12 @@
 
 namespace testing_support {
 
-std::string launcherPath() { return toWindowsPath(CORVANE_LAUNCHER_PATH); }
-std::string standinPath() { return toWindowsPath(CORVANE_STANDIN_PATH); }
+std::string launcherPath() {
+    return toWindowsPath(CORVANE_LAUNCHER_PATH);
+}
+std::string standinPath() {
+    return toWindowsPath(CORVANE_STANDIN_PATH);
+}
 
 namespace {
 

@@ -13,8 +13,8 @@ namespace testing_support {
 
 struct LaunchRequest {
     std::vector<std::pair<std::string, std::string>> variables; // given to the launcher
-    std::string arguments;                                        // after the program name
-    std::string directory;                                        // its working directory
+    std::string arguments;                                      // after the program name
+    std::string directory;                                      // its working directory
     DWORD timeoutMs = 30000;
 };
 

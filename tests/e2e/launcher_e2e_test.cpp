@@ -49,7 +49,9 @@ std::string numberMessage(std::uint32_t id, std::int32_t value) {
     return hexOf(le32(id) + le32(12) + le32(static_cast<std::uint32_t>(value)));
 }
 
-std::string pipePathFor(DWORD pid) { return "\\\\.\\pipe\\SpiceController-" + std::to_string(pid); }
+std::string pipePathFor(DWORD pid) {
+    return "\\\\.\\pipe\\SpiceController-" + std::to_string(pid);
+}
 
 class LauncherEndToEnd : public ::testing::Test {
 protected:
@@ -118,12 +120,11 @@ TEST_F(LauncherEndToEnd, EveryParameterArrivesInOrderAndTheClientSeesItsEnvironm
     EXPECT_EQ(outcome.output, "");
 
     const Transcript read = transcript();
-    EXPECT_EQ(messageBytes(read),
-              (std::vector<std::string>{
-                  kInit, textMessage(1, "vm7.example"), numberMessage(2, 5900),
-                  numberMessage(3, 5901), textMessage(4, "s3cret pass"), textMessage(11, title),
-                  textMessage(8, "C:\\certs\\ca.pem"), textMessage(9, "CN=vm7,O=Example"), kShow,
-                  kConnect}));
+    EXPECT_EQ(messageBytes(read), (std::vector<std::string>{
+                                      kInit, textMessage(1, "vm7.example"), numberMessage(2, 5900),
+                                      numberMessage(3, 5901), textMessage(4, "s3cret pass"),
+                                      textMessage(11, title), textMessage(8, "C:\\certs\\ca.pem"),
+                                      textMessage(9, "CN=vm7,O=Example"), kShow, kConnect}));
 
     const std::string pipePath = pipePathFor(outcome.pid);
     EXPECT_EQ(read.environment("SPICE_XPI_NAMEDPIPE"), pipePath);
@@ -170,10 +171,6 @@ TEST_F(LauncherEndToEnd, LatePipeIsFoundAtTheNextAttempt) {
     EXPECT_EQ(read.all("message").size(), 3u);
 }
 
-bool runningUnderWine() {
-    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-}
-
 // What a server on the predictable pipe name gets from the launcher's token.
 // Wine grants a pipe server the impersonation level whatever the client asks
 // for, so only Windows itself can show the launcher's request taking effect.
@@ -217,7 +214,9 @@ struct FailureCase {
     std::function<void(LauncherEndToEnd&)> arrange;
 };
 
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class EarlyFailure : public LauncherEndToEnd, public ::testing::WithParamInterface<FailureCase> {
 public:
@@ -237,24 +236,25 @@ TEST_P(EarlyFailure, ExitsMinusOneAtOnceWithoutAClient) {
 
 INSTANTIATE_TEST_SUITE_P(
     FailureTable, EarlyFailure,
-    ::testing::Values(
-        FailureCase{"KeyMissing", [](LauncherEndToEnd&) { deleteClientKey(); }},
-        FailureCase{"ValueMissing",
-                    [](LauncherEndToEnd&) {
-                        setClientValue("x", REG_SZ);
-                        deleteClientValue();
-                    }},
-        FailureCase{"ValueLongerThanTheBuffer",
-                    [](LauncherEndToEnd& test) {
-                        const std::string command = static_cast<EarlyFailure&>(test).standinCommand(
-                            "");
-                        setClientValue(command + std::string(1025 - command.size(), ' '),
-                                       REG_BINARY);
-                    }},
-        FailureCase{"ClientNotStartable",
-                    [](LauncherEndToEnd&) {
-                        setClientValue(std::string("Z:\\no\\such\\client.exe") + '\0', REG_SZ);
-                    }}),
+    ::testing::Values(FailureCase{"KeyMissing", [](LauncherEndToEnd&) { deleteClientKey(); }},
+                      FailureCase{"ValueMissing",
+                                  [](LauncherEndToEnd&) {
+                                      setClientValue("x", REG_SZ);
+                                      deleteClientValue();
+                                  }},
+                      FailureCase{"ValueLongerThanTheBuffer",
+                                  [](LauncherEndToEnd& test) {
+                                      const std::string command =
+                                          static_cast<EarlyFailure&>(test).standinCommand("");
+                                      setClientValue(command +
+                                                         std::string(1025 - command.size(), ' '),
+                                                     REG_BINARY);
+                                  }},
+                      FailureCase{"ClientNotStartable",
+                                  [](LauncherEndToEnd&) {
+                                      setClientValue(std::string("Z:\\no\\such\\client.exe") + '\0',
+                                                     REG_SZ);
+                                  }}),
     [](const ::testing::TestParamInfo<FailureCase>& param) { return param.param.name; });
 
 // The one slow case: ten attempts a second apart, then -1, the client left
@@ -278,7 +278,9 @@ struct ValueForm {
     bool terminated;
 };
 
-void PrintTo(const ValueForm& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ValueForm& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RegistryValueForm : public LauncherEndToEnd,
                           public ::testing::WithParamInterface<ValueForm> {};

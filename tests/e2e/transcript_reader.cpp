@@ -122,6 +122,8 @@ Transcript parseTranscript(const std::string& text) {
     return transcript;
 }
 
-Transcript readTranscript(const std::string& path) { return parseTranscript(readWholeFile(path)); }
+Transcript readTranscript(const std::string& path) {
+    return parseTranscript(readWholeFile(path));
+}
 
 } // namespace testing_support

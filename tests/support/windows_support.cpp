@@ -97,13 +97,4 @@ std::string variableOrUnset(const char* name) {
     return std::string(buffer, length < sizeof buffer ? length : 0);
 }
 
-long long clockMicroseconds() {
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return now.QuadPart / frequency.QuadPart * 1000000 +
-           now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
-}
-
 } // namespace testing_support

@@ -2,6 +2,8 @@
 // client's registry value and the process environment.
 #pragma once
 
+#include "windows_probe.h"
+
 #include <windows.h>
 
 #include <string>
@@ -27,8 +29,7 @@ void deleteClientKey();
 // The variable's value, or "<unset>".
 std::string variableOrUnset(const char* name);
 
-// Microseconds on the machine-wide monotonic clock, the one the stand-in
-// client stamps its events with.
-long long clockMicroseconds();
+using probe::clockMicroseconds;
+using probe::runningUnderWine;
 
 } // namespace testing_support

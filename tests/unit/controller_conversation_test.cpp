@@ -23,7 +23,9 @@ struct ParseCase {
     std::int32_t expected;
 };
 
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 
 class ParseDecimal : public ::testing::TestWithParam<ParseCase> {};
 
@@ -33,20 +35,18 @@ TEST_P(ParseDecimal, FollowsStrtolClampedToInt32) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, ParseDecimal,
-    ::testing::Values(ParseCase{"", 0}, ParseCase{"0", 0}, ParseCase{"80", 80},
-                      ParseCase{" 80", 80}, ParseCase{"\t\n\v\f\r 5900", 5900},
-                      ParseCase{"80abc", 80}, ParseCase{"abc", 0}, ParseCase{"0x50", 0},
-                      ParseCase{"-5", -5}, ParseCase{"+7", 7}, ParseCase{"+-5", 0},
-                      ParseCase{"- 5", 0}, ParseCase{"-", 0}, ParseCase{"5 6", 5},
-                      ParseCase{"000000000000000000000000080", 80},
-                      ParseCase{"2147483647", INT32_MAX}, ParseCase{"2147483648", INT32_MAX},
-                      ParseCase{"99999999999", INT32_MAX},
-                      ParseCase{"99999999999999999999999999", INT32_MAX},
-                      ParseCase{"-2147483648", INT32_MIN}, ParseCase{"-2147483649", INT32_MIN},
-                      ParseCase{"-99999999999999999999999999", INT32_MIN},
-                      ParseCase{"\xA0"
-                                "80",
-                                0}));
+    ::testing::Values(
+        ParseCase{"", 0}, ParseCase{"0", 0}, ParseCase{"80", 80}, ParseCase{" 80", 80},
+        ParseCase{"\t\n\v\f\r 5900", 5900}, ParseCase{"80abc", 80}, ParseCase{"abc", 0},
+        ParseCase{"0x50", 0}, ParseCase{"-5", -5}, ParseCase{"+7", 7}, ParseCase{"+-5", 0},
+        ParseCase{"- 5", 0}, ParseCase{"-", 0}, ParseCase{"5 6", 5},
+        ParseCase{"000000000000000000000000080", 80}, ParseCase{"2147483647", INT32_MAX},
+        ParseCase{"2147483648", INT32_MAX}, ParseCase{"99999999999", INT32_MAX},
+        ParseCase{"99999999999999999999999999", INT32_MAX}, ParseCase{"-2147483648", INT32_MIN},
+        ParseCase{"-2147483649", INT32_MIN}, ParseCase{"-99999999999999999999999999", INT32_MIN},
+        ParseCase{"\xA0"
+                  "80",
+                  0}));
 
 using Conversation = ParameterEnvironment;
 
@@ -97,9 +97,12 @@ struct PortCase {
     const char* valueBytes;
 };
 
-void PrintTo(const PortCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PortCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
-class PortForwarding : public ParameterEnvironment, public ::testing::WithParamInterface<PortCase> {};
+class PortForwarding : public ParameterEnvironment,
+                       public ::testing::WithParamInterface<PortCase> {};
 
 TEST_P(PortForwarding, SendsOnlyNonZeroNumbers) {
     for (const char* variable : {"SPICE_PORT", "SPICE_SPORT"}) {

@@ -22,7 +22,9 @@ struct EncodingCase {
     const char* expected;
 };
 
-void PrintTo(const EncodingCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EncodingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MessageEncoding : public ::testing::TestWithParam<EncodingCase> {};
 
@@ -49,12 +51,10 @@ INSTANTIATE_TEST_SUITE_P(
                      "02000000 0C000000 FFFFFFFF"},
         EncodingCase{"ValueZeroIsStillWritten", [](RecordingSink& s) { sendValue(s, 3, 0); },
                      "03000000 0C000000 00000000"},
-        EncodingCase{"ValueAllBytesDistinct",
-                     [](RecordingSink& s) { sendValue(s, 3, 0x12345678); },
+        EncodingCase{"ValueAllBytesDistinct", [](RecordingSink& s) { sendValue(s, 3, 0x12345678); },
                      "03000000 0C000000 78563412"},
         EncodingCase{"Show", [](RecordingSink& s) { sendMessage(s, 17); }, "11000000 08000000"},
-        EncodingCase{"Connect", [](RecordingSink& s) { sendMessage(s, 16); },
-                     "10000000 08000000"},
+        EncodingCase{"Connect", [](RecordingSink& s) { sendMessage(s, 16); }, "10000000 08000000"},
         EncodingCase{"IdAboveOneByte", [](RecordingSink& s) { sendMessage(s, 0x01020304); },
                      "04030201 08000000"}),
     [](const ::testing::TestParamInfo<EncodingCase>& param) { return param.param.name; });
@@ -90,8 +90,7 @@ TEST(SendData, LongTextSizeUsesAllFourBytes) {
     RecordingSink sink;
     sendData(sink, 9, text.c_str());
     ASSERT_EQ(sink.blocks.size(), 1u);
-    EXPECT_EQ(Bytes(sink.blocks[0].begin(), sink.blocks[0].begin() + 8),
-              hex("09000000 79110100"));
+    EXPECT_EQ(Bytes(sink.blocks[0].begin(), sink.blocks[0].begin() + 8), hex("09000000 79110100"));
     EXPECT_EQ(sink.blocks[0].size(), 70009u);
 }
 

@@ -36,30 +36,38 @@ protected:
     }
 };
 
-TEST_F(LaunchSequence, MissingKeyFailsBeforeTouchingAnything) {
-    deleteClientKey();
+struct EarlyFailure {
+    const char* name;
+    void (*arrange)();
+};
+
+void PrintTo(const EarlyFailure& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FailureBeforeTheClient : public LaunchSequence,
+                               public ::testing::WithParamInterface<EarlyFailure> {};
+
+// No usable command line: nothing is advertised, nothing is started.
+TEST_P(FailureBeforeTheClient, LeavesEnvironmentAndConnectionUntouched) {
+    GetParam().arrange();
     ControllerConnection connection;
     EXPECT_EQ(launcher::runLaunch(connection), -1);
     EXPECT_TRUE(connection.path().empty());
     expectEnvironmentUntouched();
 }
 
-TEST_F(LaunchSequence, MissingValueFailsBeforeTouchingAnything) {
-    setClientValue("placeholder", REG_SZ);
-    deleteClientValue();
-    ControllerConnection connection;
-    EXPECT_EQ(launcher::runLaunch(connection), -1);
-    EXPECT_TRUE(connection.path().empty());
-    expectEnvironmentUntouched();
-}
-
-TEST_F(LaunchSequence, ValueLongerThanTheBufferIsRefused) {
-    setClientValue(std::string(1025, 'a'), REG_BINARY);
-    ControllerConnection connection;
-    EXPECT_EQ(launcher::runLaunch(connection), -1);
-    EXPECT_TRUE(connection.path().empty());
-    expectEnvironmentUntouched();
-}
+INSTANTIATE_TEST_SUITE_P(
+    Registry, FailureBeforeTheClient,
+    ::testing::Values(EarlyFailure{"KeyMissing", [] { deleteClientKey(); }},
+                      EarlyFailure{"ValueMissing",
+                                   [] {
+                                       setClientValue("placeholder", REG_SZ);
+                                       deleteClientValue();
+                                   }},
+                      EarlyFailure{"ValueLongerThanTheBuffer",
+                                   [] { setClientValue(std::string(1025, 'a'), REG_BINARY); }}),
+    [](const ::testing::TestParamInfo<EarlyFailure>& param) { return param.param.name; });
 
 TEST_F(LaunchSequence, UnstartableClientLeavesThePipeAdvertised) {
     setClientValue("Z:\\nonexistent\\no-such-client.exe --flag", REG_SZ);

@@ -7,9 +7,10 @@
 //                  [--no-pipe] [--close-after K] [--linger-ms N] [--exit-code N]
 #include "stream_decoder.h"
 #include "transcript.h"
+#include "windows_probe.h"
 
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -54,17 +55,6 @@ Options parseOptions(int argc, char** argv) {
         }
     }
     return options;
-}
-
-// Microseconds on the machine-wide monotonic clock, comparable across
-// processes, so a test can line our events up with its own.
-long long clockMicroseconds() {
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return now.QuadPart / frequency.QuadPart * 1000000 +
-           now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
 }
 
 DWORD parentProcessId() {
@@ -159,11 +149,6 @@ std::string probeImpersonation(HANDLE pipe) {
     return result;
 }
 
-// Wine gives every pipe server the same level, whatever the writer asked for.
-bool runningUnderWine() {
-    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-}
-
 // Waits for an overlapped operation; false on failure or after the limit.
 bool finishIo(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, DWORD limitMs, DWORD& bytes,
               DWORD& error) {
@@ -197,8 +182,8 @@ const char* describe(const DecodedMessage& message, std::string& scratch) {
     } else if (message.kind == "number") {
         scratch = message.name + " " + std::to_string(message.number);
     } else if (message.kind == "text") {
-        const std::string shown = message.id == 4 ? std::string(message.text.size(), '*')
-                                                  : "\"" + message.text + "\"";
+        const std::string shown =
+            message.id == 4 ? std::string(message.text.size(), '*') : "\"" + message.text + "\"";
         scratch = message.name + " " + shown;
     } else {
         scratch = message.name;
@@ -229,7 +214,7 @@ void serveConversation(HANDLE pipe, const Options& options, long long startUs,
         DWORD error = 0;
         const BOOL started = ReadFile(pipe, buffer.data(), kReadBufferSize, nullptr, &overlapped);
         if (!finishIo(pipe, overlapped, started, INFINITE, bytes, error)) {
-            const long long now = clockMicroseconds();
+            const long long now = probe::clockMicroseconds();
             transcript.json(JsonLine("end_of_stream")
                                 .add("clock_us", now)
                                 .add("error", static_cast<long long>(error))
@@ -238,7 +223,7 @@ void serveConversation(HANDLE pipe, const Options& options, long long startUs,
                                 (now - startUs) / 1000, index);
             break;
         }
-        const long long now = clockMicroseconds();
+        const long long now = probe::clockMicroseconds();
         const DecodedMessage message = decodeBlock(buffer.data(), bytes, index == 0);
         JsonLine line("message");
         line.add("index", static_cast<long long>(index))
@@ -268,7 +253,8 @@ void serveConversation(HANDLE pipe, const Options& options, long long startUs,
             const std::string level = probeImpersonation(pipe);
             transcript.json(JsonLine("impersonation").add("level", level));
             transcript.readable("            writer's token as seen by this pipe server: %s%s",
-                                level.c_str(), runningUnderWine() ? " (Wine's fixed level)" : "");
+                                level.c_str(),
+                                probe::runningUnderWine() ? " (Wine's fixed level)" : "");
         }
         ++index;
         if (message.id == kConnectId && message.error.empty()) {
@@ -282,7 +268,7 @@ void serveConversation(HANDLE pipe, const Options& options, long long startUs,
 }
 
 int run(int argc, char** argv) {
-    const long long startUs = clockMicroseconds();
+    const long long startUs = probe::clockMicroseconds();
     const Options options = parseOptions(argc, argv);
     Transcript transcript(options.transcript, options.readable);
 
@@ -305,8 +291,8 @@ int run(int argc, char** argv) {
     recordEnvironment(transcript);
 
     char pipePath[1024] = {};
-    const DWORD pathLength = GetEnvironmentVariableA("SPICE_XPI_NAMEDPIPE", pipePath,
-                                                     sizeof pipePath);
+    const DWORD pathLength =
+        GetEnvironmentVariableA("SPICE_XPI_NAMEDPIPE", pipePath, sizeof pipePath);
     if (options.noPipe || pathLength == 0 || pathLength >= sizeof pipePath) {
         const char* why = options.noPipe ? "asked not to" : "SPICE_XPI_NAMEDPIPE is not set";
         transcript.json(JsonLine("no_pipe").add("why", why));
@@ -314,11 +300,10 @@ int run(int argc, char** argv) {
     } else {
         Sleep(static_cast<DWORD>(options.pipeDelayMs));
         // Message mode keeps the launcher's write boundaries: one read, one write.
-        HANDLE pipe = CreateNamedPipeA(
-            pipePath, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-            PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, kReadBufferSize,
-            kReadBufferSize, 0, nullptr);
-        const long long createdUs = clockMicroseconds();
+        HANDLE pipe = CreateNamedPipeA(pipePath, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                       PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1,
+                                       kReadBufferSize, kReadBufferSize, 0, nullptr);
+        const long long createdUs = probe::clockMicroseconds();
         transcript.json(JsonLine("pipe_created")
                             .add("clock_us", createdUs)
                             .add("path", pipePath)
@@ -332,7 +317,7 @@ int run(int argc, char** argv) {
             DWORD error = 0;
             const BOOL started = ConnectNamedPipe(pipe, &overlapped);
             if (finishIo(pipe, overlapped, started, kConnectLimitMs, bytes, error)) {
-                const long long connectedUs = clockMicroseconds();
+                const long long connectedUs = probe::clockMicroseconds();
                 transcript.json(JsonLine("connected").add("clock_us", connectedUs));
                 transcript.readable("%+8lld ms  launcher connected",
                                     (connectedUs - startUs) / 1000);
@@ -347,7 +332,7 @@ int run(int argc, char** argv) {
     }
 
     Sleep(static_cast<DWORD>(options.lingerMs));
-    const long long endUs = clockMicroseconds();
+    const long long endUs = probe::clockMicroseconds();
     transcript.json(JsonLine("exit")
                         .add("clock_us", endUs)
                         .add("code", static_cast<long long>(options.exitCode)));
@@ -359,4 +344,6 @@ int run(int argc, char** argv) {
 } // namespace
 } // namespace standin
 
-int main(int argc, char** argv) { return standin::run(argc, argv); }
+int main(int argc, char** argv) {
+    return standin::run(argc, argv);
+}

@@ -18,14 +18,10 @@ struct KnownId {
 };
 
 constexpr KnownId kKnownIds[] = {
-    {1, "CONTROLLER_HOST", Shape::Text},
-    {2, "CONTROLLER_PORT", Shape::Number},
-    {3, "CONTROLLER_SPORT", Shape::Number},
-    {4, "CONTROLLER_PASSWORD", Shape::Text},
-    {8, "CONTROLLER_CA_FILE", Shape::Text},
-    {9, "CONTROLLER_HOST_SUBJECT", Shape::Text},
-    {11, "CONTROLLER_SET_TITLE", Shape::Text},
-    {16, "CONTROLLER_CONNECT", Shape::Request},
+    {1, "CONTROLLER_HOST", Shape::Text},       {2, "CONTROLLER_PORT", Shape::Number},
+    {3, "CONTROLLER_SPORT", Shape::Number},    {4, "CONTROLLER_PASSWORD", Shape::Text},
+    {8, "CONTROLLER_CA_FILE", Shape::Text},    {9, "CONTROLLER_HOST_SUBJECT", Shape::Text},
+    {11, "CONTROLLER_SET_TITLE", Shape::Text}, {16, "CONTROLLER_CONNECT", Shape::Request},
     {17, "CONTROLLER_SHOW", Shape::Request},
 };
 

@@ -4,7 +4,9 @@
 
 namespace standin {
 
-JsonLine::JsonLine(const char* event) : text_("{") { add("event", event); }
+JsonLine::JsonLine(const char* event) : text_("{") {
+    add("event", event);
+}
 
 void JsonLine::key(const char* name) {
     if (text_.size() > 1) {
