@@ -19,6 +19,14 @@ target_link_options(xp_target INTERFACE
     -Wl,--no-insert-timestamp)
 target_link_libraries(controller_core PUBLIC xp_target)
 
+# The shipped code throws and catches nothing. Built without unwinding
+# tables, it keeps the C++ runtime's exception and demangling machinery,
+# more than half of the executable otherwise, out of the image.
+add_library(no_exceptions INTERFACE)
+target_compile_options(no_exceptions INTERFACE -fno-exceptions -fno-rtti
+                                               -fno-asynchronous-unwind-tables)
+target_link_libraries(controller_core PRIVATE no_exceptions)
+
 # Tests run the executables under Wine in a prefix of this build tree only.
 set(WINE_PREFIX_DIR ${CMAKE_BINARY_DIR}/wine-prefix)
 configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
@@ -29,10 +37,10 @@ configure_file(launcher/client_registry.h.in ${CMAKE_BINARY_DIR}/generated/clien
 
 add_library(launcher_core STATIC controller/controller_connection.cpp launcher/launch_sequence.cpp)
 target_include_directories(launcher_core PUBLIC controller launcher ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(launcher_core PUBLIC controller_core PRIVATE project_warnings)
+target_link_libraries(launcher_core PUBLIC controller_core PRIVATE project_warnings no_exceptions)
 
 add_executable(corvane-r launcher/main.cpp resources/corvane-r.rc)
-target_link_libraries(corvane-r PRIVATE launcher_core project_warnings)
+target_link_libraries(corvane-r PRIVATE launcher_core project_warnings no_exceptions)
 target_link_options(corvane-r PRIVATE -s) # ship without symbols
 set_source_files_properties(resources/corvane-r.rc PROPERTIES
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/corvane-r.manifest)

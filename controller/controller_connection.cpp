@@ -1,19 +1,33 @@
 #include "controller_connection.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace controller {
+
+void ControllerConnection::setPath(const char* path) {
+    std::free(path_);
+    path_ = nullptr;
+    const std::size_t size = std::strlen(path) + 1;
+    if (size > 1) {
+        path_ = static_cast<char*>(std::malloc(size));
+        if (path_ != nullptr) {
+            std::memcpy(path_, path, size);
+        }
+    }
+}
 
 int ControllerConnection::open() {
     bool opened = false;
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-        if (!path_.empty()) {
+        if (path_ != nullptr) {
             // The pipe's name carries our process id and is easy to guess, so
             // another local process could create it first. The quality-of-
             // service flags limit such a server to identifying us: it cannot
             // act as our user. The client has no need to impersonate us.
             handle_ =
-                CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                CreateFileA(path_, GENERIC_READ | GENERIC_WRITE,
                             0,             // no sharing
                             nullptr,       // default security
                             OPEN_EXISTING, // the client creates the pipe
@@ -40,9 +54,10 @@ void ControllerConnection::close() {
         CloseHandle(handle_);
         handle_ = INVALID_HANDLE_VALUE;
     }
-    if (!path_.empty()) {
-        std::remove(path_.c_str());
-        path_.clear();
+    if (path_ != nullptr) {
+        std::remove(path_);
+        std::free(path_);
+        path_ = nullptr;
     }
 }
 

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <string>
 
 namespace controller {
 
@@ -25,8 +24,10 @@ public:
     ControllerConnection(const ControllerConnection&) = delete;
     ControllerConnection& operator=(const ControllerConnection&) = delete;
 
-    void setPath(const std::string& path) { path_ = path; }
-    const std::string& path() const { return path_; }
+    // Keeps its own copy of the path.
+    void setPath(const char* path);
+    // The path, or "" when there is none.
+    const char* path() const { return path_ != nullptr ? path_ : ""; }
     bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
 
     // 0 once the pipe is open, -1 after every attempt has failed.
@@ -41,7 +42,7 @@ public:
 
 private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
-    std::string path_;
+    char* path_ = nullptr; // owned; nullptr when empty
 };
 
 } // namespace controller

@@ -6,16 +6,17 @@
 
 namespace controller {
 
-std::string readEnvironmentValue(const char* name) {
-    char buffer[kEnvironmentBufferSize];
-    const std::uint32_t result = queryEnvironment(name, buffer, sizeof buffer);
+EnvironmentValue readEnvironmentValue(const char* name) {
+    EnvironmentValue value;
+    const std::uint32_t result = queryEnvironment(name, value.text, sizeof value.text);
     // Past the buffer the platform reports the size it would need and
     // delivers no value; nothing of the buffer may be used then.
-    if (result == 0 || result >= sizeof buffer) {
-        return std::string();
+    if (result == 0 || result >= sizeof value.text) {
+        value.text[0] = '\0';
+        return value;
     }
-    buffer[result] = '\0';
-    return std::string(buffer);
+    value.text[result] = '\0';
+    return value;
 }
 
 namespace {

@@ -10,18 +10,22 @@
 #include "controller_messages.h"
 
 #include <cstdint>
-#include <string>
 
 namespace controller {
 
 // Largest value taken from the environment; the buffer holds it and its NUL.
 constexpr std::uint32_t kEnvironmentBufferSize = 1024;
 
+// A value read from the environment, NUL-terminated.
+struct EnvironmentValue {
+    char text[kEnvironmentBufferSize];
+};
+
 // The value of a variable of the launcher's own environment. Unset and empty
 // read alike, as "". A value of kEnvironmentBufferSize bytes or more is left
 // out ("") rather than cut: a truncated host, password or file path would
 // reach the client looking valid.
-std::string readEnvironmentValue(const char* name);
+EnvironmentValue readEnvironmentValue(const char* name);
 
 // Decimal port numbers read as strtol with base 10 in the POSIX locale:
 // leading white space, one optional sign, digits up to the first non-digit.
@@ -53,12 +57,12 @@ template <typename Sink> void forwardParameters(Sink& sink) {
     for (const ForwardedParameter& parameter : kForwardedParameters) {
         // Read just before its message: the value is whatever the
         // environment holds at this moment.
-        const std::string value = readEnvironmentValue(parameter.variable);
+        const EnvironmentValue value = readEnvironmentValue(parameter.variable);
         if (parameter.shape == ParameterShape::Text) {
-            sendData(sink, parameter.id, value.c_str());
+            sendData(sink, parameter.id, value.text);
             continue;
         }
-        const std::int32_t number = parseDecimal(value.c_str());
+        const std::int32_t number = parseDecimal(value.text);
         if (number != 0) {
             sendValue(sink, parameter.id, number);
         }

@@ -13,9 +13,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <new>
 
 namespace controller {
 
@@ -90,14 +89,15 @@ template <typename Sink> void sendData(Sink& sink, std::uint32_t id, const char*
         return;
     }
     const auto size = static_cast<std::uint32_t>(length + kDataOverhead);
-    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[size]);
-    if (!block) {
+    auto* block = static_cast<std::uint8_t*>(std::malloc(size));
+    if (block == nullptr) {
         return;
     }
-    putHeader(block.get(), id, size);
-    std::memcpy(block.get() + kHeaderSize, text, length);
+    putHeader(block, id, size);
+    std::memcpy(block + kHeaderSize, text, length);
     block[size - 1] = 0;
-    sink.write(block.get(), size);
+    sink.write(block, size);
+    std::free(block);
 }
 
 // A bare request: the header alone.

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <cstring>
 
 namespace launcher {
 
@@ -35,6 +35,25 @@ int readClientCommandLine(char (&commandLine)[kCommandLineSize + 1]) {
     return 0;
 }
 
+// "\\.\pipe\SpiceController-" and the process id in decimal. Formatted by
+// hand: the C library's formatted output would add more to the executable
+// than all of the launcher's own code, for this one number.
+void formatPipePath(char (&path)[kPipePathSize], unsigned long processId) {
+    static const char prefix[] = "\\\\.\\pipe\\SpiceController-";
+    std::memcpy(path, prefix, sizeof prefix - 1);
+    char digits[16];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + processId % 10);
+        processId /= 10;
+    } while (processId != 0);
+    char* at = path + sizeof prefix - 1;
+    while (count > 0) {
+        *at++ = digits[--count];
+    }
+    *at = '\0';
+}
+
 } // namespace
 
 int runLaunch(controller::ControllerConnection& connection) {
@@ -46,8 +65,7 @@ int runLaunch(controller::ControllerConnection& connection) {
     // The client serves its controller pipe under the name we give it; our
     // process id keeps concurrent launches apart.
     char pipePath[kPipePathSize];
-    std::snprintf(pipePath, sizeof pipePath, "\\\\.\\pipe\\SpiceController-%lu",
-                  static_cast<unsigned long>(GetCurrentProcessId()));
+    formatPipePath(pipePath, GetCurrentProcessId());
     pipePath[sizeof pipePath - 1] = '\0';
     connection.setPath(pipePath);
 

@@ -49,7 +49,7 @@ TEST(ControllerConnection, OpensAnExistingPipeAndWritesOneMessagePerBlock) {
     ASSERT_NE(server.pipe, INVALID_HANDLE_VALUE);
 
     ControllerConnection connection;
-    connection.setPath(path);
+    connection.setPath(path.c_str());
     const long long before = clockMicroseconds();
     ASSERT_EQ(connection.open(), 0);
     const long long elapsedMs = (clockMicroseconds() - before) / 1000;
@@ -61,7 +61,7 @@ TEST(ControllerConnection, OpensAnExistingPipeAndWritesOneMessagePerBlock) {
     controller::forwardParameters(connection);
     connection.close();
     EXPECT_FALSE(connection.isOpen());
-    EXPECT_TRUE(connection.path().empty());
+    EXPECT_STREQ(connection.path(), "");
 
     const std::vector<std::string> messages = server.readAll();
     ASSERT_EQ(messages.size(), 3u);
@@ -76,7 +76,7 @@ TEST(ControllerConnection, WritesAfterThePeerLeftAreHarmless) {
     ControllerConnection connection;
     {
         PipeServer server(path);
-        connection.setPath(path);
+        connection.setPath(path.c_str());
         ASSERT_EQ(connection.open(), 0);
     }
     const std::uint8_t block[8] = {0x11, 0, 0, 0, 8, 0, 0, 0};
@@ -93,10 +93,10 @@ TEST(ControllerConnection, CloseRemovesThePathOnceOnly) {
     writeWholeFile(path, "x");
 
     ControllerConnection connection;
-    connection.setPath(path);
+    connection.setPath(path.c_str());
     connection.close();
     EXPECT_FALSE(fileExists(path));
-    EXPECT_TRUE(connection.path().empty());
+    EXPECT_STREQ(connection.path(), "");
 
     writeWholeFile(path, "y");
     connection.close();
@@ -109,7 +109,7 @@ TEST(ControllerConnection, DestructionClosesHandleAndRemovesPath) {
     writeWholeFile(path, "");
     {
         ControllerConnection connection;
-        connection.setPath(path);
+        connection.setPath(path.c_str());
         ASSERT_EQ(connection.open(), 0); // a plain file opens like the pipe
         const std::uint8_t block[3] = {1, 2, 3};
         connection.write(block, sizeof block);

@@ -53,7 +53,7 @@ TEST_P(FailureBeforeTheClient, LeavesEnvironmentAndConnectionUntouched) {
     GetParam().arrange();
     ControllerConnection connection;
     EXPECT_EQ(launcher::runLaunch(connection), -1);
-    EXPECT_TRUE(connection.path().empty());
+    EXPECT_STREQ(connection.path(), "");
     expectEnvironmentUntouched();
 }
 
@@ -76,7 +76,7 @@ TEST_F(LaunchSequence, UnstartableClientLeavesThePipeAdvertised) {
 
     const std::string expected =
         "\\\\.\\pipe\\SpiceController-" + std::to_string(GetCurrentProcessId());
-    EXPECT_EQ(connection.path(), expected);
+    EXPECT_EQ(std::string(connection.path()), expected);
     EXPECT_FALSE(connection.isOpen());
     EXPECT_EQ(variableOrUnset("SPICE_XPI_NAMEDPIPE"), expected);
     EXPECT_EQ(variableOrUnset("SPICE_DEBUG"), "1");
