@@ -41,7 +41,7 @@ long long fileSize(const std::string& path) {
 // The cost of starting any process here: the stand-in started directly.
 double directStartMs(const std::string& transcript) {
     std::string commandLine =
-        "\"" + standinPath() + "\" --no-pipe --transcript \"" + transcript + "\"";
+        "\"" + standinUnderTest() + "\" --no-pipe --transcript \"" + transcript + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::atoi(argv[1]) : 7;
     const std::string scratch = makeScratchDirectory("bench");
     const std::string transcript = scratch + "\\transcript.jsonl";
-    const std::string command = "\"" + standinPath() + "\" --transcript \"" + transcript + "\"";
+    const std::string command = "\"" + standinUnderTest() + "\" --transcript \"" + transcript + "\"";
     setClientValue(command + std::string(1, '\0'), REG_SZ);
 
     LaunchRequest request;
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     }
     deleteClientKey();
 
-    std::printf("corvane-r.exe: %lld bytes\n", fileSize(launcherPath()));
+    std::printf("corvane-r.exe: %lld bytes\n", fileSize(launcherUnderTest()));
     std::printf("medians over %d launches (ms):\n", runs);
     for (const Series* series : {&processStart, &launcherToClient, &pollWait, &openPause, &writing,
                                  &pipeToLast, &rest, &total}) {

@@ -8,13 +8,6 @@
 
 namespace testing_support {
 
-std::string launcherPath() {
-    return toWindowsPath(CORVANE_LAUNCHER_PATH);
-}
-std::string standinPath() {
-    return toWindowsPath(CORVANE_STANDIN_PATH);
-}
-
 namespace {
 
 bool isLauncherVariable(const std::string& name) {
@@ -59,7 +52,7 @@ LaunchOutcome runLauncher(const LaunchRequest& request) {
     startup.hStdOutput = output;
     startup.hStdError = output;
     PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + launcherPath() + "\"" + request.arguments;
+    std::string commandLine = "\"" + launcherUnderTest() + "\"" + request.arguments;
     std::string environment = environmentBlock(request);
 
     outcome.startUs = clockMicroseconds();

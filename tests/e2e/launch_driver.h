@@ -27,9 +27,6 @@ struct LaunchOutcome {
     bool timedOut = false;
 };
 
-std::string launcherPath();
-std::string standinPath();
-
 LaunchOutcome runLauncher(const LaunchRequest& request);
 
 // True if the process still runs; it is then stopped.

@@ -62,7 +62,7 @@ protected:
     void TearDown() override { deleteClientKey(); }
 
     std::string standinCommand(const std::string& options) const {
-        return "\"" + standinPath() + "\" --transcript \"" + transcriptPath + "\" " + options;
+        return "\"" + standinUnderTest() + "\" --transcript \"" + transcriptPath + "\" " + options;
     }
 
     void registerStandin(const std::string& options) {

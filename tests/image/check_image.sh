@@ -3,8 +3,9 @@
 # console image that states Windows XP (5.1) as its minimum, and imports only
 # system DLL functions that Windows XP SP3 has, as listed in the allowlist.
 #   check_image.sh OBJDUMP IMAGE ALLOWLIST
+# CORVANE_LAUNCHER_UNDER_TEST, when set, names the image instead.
 set -eu
-objdump=$1 image=$2 allowlist=$3
+objdump=$1 image=${CORVANE_LAUNCHER_UNDER_TEST:-$2} allowlist=$3
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 

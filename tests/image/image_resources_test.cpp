@@ -11,9 +11,7 @@
 
 namespace {
 
-using testing_support::toWindowsPath;
-
-const std::string kImage = toWindowsPath(CORVANE_LAUNCHER_PATH);
+const std::string kImage = testing_support::launcherUnderTest();
 
 class VersionResource : public ::testing::Test {
 protected:

@@ -21,6 +21,24 @@ std::string toWindowsPath(const std::string& path) {
     return windows;
 }
 
+namespace {
+
+std::string fromEnvironmentOr(const char* name, const char* built) {
+    char buffer[MAX_PATH * 2];
+    const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    return toWindowsPath(length > 0 && length < sizeof buffer ? buffer : built);
+}
+
+} // namespace
+
+std::string launcherUnderTest() {
+    return fromEnvironmentOr("CORVANE_LAUNCHER_UNDER_TEST", CORVANE_LAUNCHER_PATH);
+}
+
+std::string standinUnderTest() {
+    return fromEnvironmentOr("CORVANE_STANDIN_UNDER_TEST", CORVANE_STANDIN_PATH);
+}
+
 std::string makeScratchDirectory(const char* label) {
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof temp, temp);

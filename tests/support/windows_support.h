@@ -14,6 +14,11 @@ namespace testing_support {
 // drive Z:.
 std::string toWindowsPath(const std::string& path);
 
+// The executables under test: the ones this build made, unless the
+// environment names others (another compiler's build of the same sources).
+std::string launcherUnderTest();
+std::string standinUnderTest();
+
 // A fresh, empty directory under the temporary directory.
 std::string makeScratchDirectory(const char* label);
 

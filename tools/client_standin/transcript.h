@@ -37,11 +37,7 @@ public:
     // Writes and flushes at once, so a test sees every event even if the
     // process is stopped from outside.
     void json(const JsonLine& line);
-    void readable(const char* format, ...)
-#if defined(__GNUC__)
-        __attribute__((format(gnu_printf, 2, 3)))
-#endif
-        ;
+    void readable(const char* format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)));
 
 private:
     std::FILE* json_ = nullptr;
