@@ -46,7 +46,7 @@ double directStartMs(const std::string& transcript) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     const long long before = clockMicroseconds();
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
         return -1;
     }
@@ -59,10 +59,11 @@ double directStartMs(const std::string& transcript) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::atoi(argv[1]) : 7;
+    const int runs = argc > 1 ? static_cast<int>(std::strtol(argv[1], nullptr, 10)) : 7;
     const std::string scratch = makeScratchDirectory("bench");
     const std::string transcript = scratch + "\\transcript.jsonl";
-    const std::string command = "\"" + standinUnderTest() + "\" --transcript \"" + transcript + "\"";
+    const std::string command =
+        "\"" + standinUnderTest() + "\" --transcript \"" + transcript + "\"";
     setClientValue(command + std::string(1, '\0'), REG_SZ);
 
     LaunchRequest request;

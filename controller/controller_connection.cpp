@@ -55,7 +55,7 @@ void ControllerConnection::close() {
         handle_ = INVALID_HANDLE_VALUE;
     }
     if (path_ != nullptr) {
-        std::remove(path_);
+        (void)std::remove(path_); // gone already, or the client's to remove
         std::free(path_);
         path_ = nullptr;
     }

@@ -5,7 +5,8 @@
 #  - the Windows build (MinGW-w64 GCC) under Wine: unit, component,
 #    end-to-end and image tests;
 #  - the same sources built by clang for the same target, warning-free, its
-#    launcher and stand-in put through the end-to-end and image tests.
+#    launcher and stand-in put through the end-to-end and image tests;
+#  - clang-tidy and clang-format over the sources.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
@@ -21,3 +22,4 @@ ctest --preset windows
 cmake --preset windows-clang >/dev/null
 cmake --build --preset windows-clang
 ctest --preset windows-clang
+scripts/lint.sh

@@ -27,7 +27,7 @@ JsonLine& JsonLine::add(const char* name, const std::string& value) {
             text_ += c;
         } else if (byte < 0x20 || byte >= 0x7F) {
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            (void)std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
             text_ += escaped;
         } else {
             text_ += c;
@@ -75,10 +75,10 @@ Transcript::Transcript(const char* jsonPath, const char* readablePath) {
 
 Transcript::~Transcript() {
     if (json_ != nullptr) {
-        std::fclose(json_);
+        (void)std::fclose(json_);
     }
     if (ownsReadable_) {
-        std::fclose(readable_);
+        (void)std::fclose(readable_);
     }
 }
 
@@ -87,20 +87,22 @@ void Transcript::json(const JsonLine& line) {
         return;
     }
     const std::string text = line.finish();
-    std::fprintf(json_, "%s\n", text.c_str());
-    std::fflush(json_);
+    // A transcript that cannot be written is not worth failing the client for.
+    (void)std::fprintf(json_, "%s\n", text.c_str());
+    (void)std::fflush(json_);
 }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style, checked by the format attribute
 void Transcript::readable(const char* format, ...) {
     if (readable_ == nullptr) {
         return;
     }
     va_list arguments;
     va_start(arguments, format);
-    std::vfprintf(readable_, format, arguments);
+    (void)std::vfprintf(readable_, format, arguments);
     va_end(arguments);
-    std::fputc('\n', readable_);
-    std::fflush(readable_);
+    (void)std::fputc('\n', readable_);
+    (void)std::fflush(readable_);
 }
 
 } // namespace standin

@@ -14,10 +14,10 @@ namespace standin {
 class JsonLine {
 public:
     explicit JsonLine(const char* event);
-    JsonLine& add(const char* key, const std::string& value);
-    JsonLine& add(const char* key, const char* value) { return add(key, std::string(value)); }
-    JsonLine& add(const char* key, long long value);
-    JsonLine& add(const char* key, bool value);
+    JsonLine& add(const char* name, const std::string& value);
+    JsonLine& add(const char* name, const char* value) { return add(name, std::string(value)); }
+    JsonLine& add(const char* name, long long value);
+    JsonLine& add(const char* name, bool value);
     std::string finish() const { return text_ + "}"; }
 
 private:
@@ -37,6 +37,7 @@ public:
     // Writes and flushes at once, so a test sees every event even if the
     // process is stopped from outside.
     void json(const JsonLine& line);
+    // NOLINTNEXTLINE(cert-dcl50-cpp): printf-style, checked by the format attribute
     void readable(const char* format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)));
 
 private:
