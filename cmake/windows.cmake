@@ -9,8 +9,11 @@ if(NOT CORVANE_CLIENT_VENDOR_KEY MATCHES "^[A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9]
         "hyphens), not '${CORVANE_CLIENT_VENDOR_KEY}'")
 endif()
 
-# Targets that ship: Windows XP headers and image version, no link timestamp.
+# Targets that ship: Windows XP headers and image version, no link timestamp,
+# no build paths, so the same sources give the same bytes anywhere.
 add_library(xp_target INTERFACE)
+target_compile_options(xp_target INTERFACE -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
+                                           -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
 target_compile_definitions(xp_target INTERFACE _WIN32_WINNT=0x0501 WINVER=0x0501
                                                WIN32_LEAN_AND_MEAN)
 target_link_options(xp_target INTERFACE
@@ -46,3 +49,6 @@ set_source_files_properties(resources/corvane-r.rc PROPERTIES
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/corvane-r.manifest)
 
 add_subdirectory(tools/client_standin)
+
+include(cmake/signing.cmake)
+include(cmake/packaging.cmake)
