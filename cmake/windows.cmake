@@ -44,7 +44,9 @@ target_link_libraries(launcher_core PUBLIC controller_core PRIVATE project_warni
 
 add_executable(corvane-r launcher/main.cpp resources/corvane-r.rc)
 target_link_libraries(corvane-r PRIVATE launcher_core project_warnings no_exceptions)
-target_link_options(corvane-r PRIVATE -s) # ship without symbols
+# Ship without symbols; the link map shows what the image is made of
+# (scripts/footprint.sh).
+target_link_options(corvane-r PRIVATE -s -Wl,--gc-sections -Wl,-Map=${CMAKE_BINARY_DIR}/corvane-r.map)
 set_source_files_properties(resources/corvane-r.rc PROPERTIES
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/corvane-r.manifest)
 
