@@ -35,8 +35,9 @@ int readClientCommandLine(char (&commandLine)[kCommandLineSize + 1]) {
     return 0;
 }
 
-// "\\.\pipe\SpiceController-" and the process id in decimal. Formatted by
-// hand: the C library's formatted output would add more to the executable
+} // namespace
+
+// Formatted by hand: the C library's formatted output would add more to the executable
 // than all of the launcher's own code, for this one number.
 void formatPipePath(char (&path)[kPipePathSize], unsigned long processId) {
     static const char prefix[] = "\\\\.\\pipe\\SpiceController-";
@@ -53,8 +54,6 @@ void formatPipePath(char (&path)[kPipePathSize], unsigned long processId) {
     }
     *at = '\0';
 }
-
-} // namespace
 
 int runLaunch(controller::ControllerConnection& connection) {
     char commandLine[kCommandLineSize + 1] = {};

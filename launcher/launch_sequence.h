@@ -15,6 +15,10 @@ constexpr std::size_t kPipePathSize = 2048;
 
 constexpr char kPipeVariable[] = "SPICE_XPI_NAMEDPIPE";
 
+// "\\.\pipe\SpiceController-" and the process id in decimal, NUL-terminated:
+// the pipe the client is told to serve.
+void formatPipePath(char (&path)[kPipePathSize], unsigned long processId);
+
 // 0 once the client has run and exited; -1 at the first failure, with the
 // client, if it was started, left running. The connection is left as the
 // run leaves it; closing it is the caller's job.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -35,6 +36,18 @@ protected:
         }
     }
 };
+
+TEST(PipePath, NamesTheProcessIdInDecimal) {
+    const std::pair<unsigned long, const char*> cases[] = {
+        {0, "\\\\.\\pipe\\SpiceController-0"},
+        {640, "\\\\.\\pipe\\SpiceController-640"},
+        {4294967295ul, "\\\\.\\pipe\\SpiceController-4294967295"}};
+    for (const auto& [processId, expected] : cases) {
+        char path[launcher::kPipePathSize];
+        launcher::formatPipePath(path, processId);
+        EXPECT_STREQ(path, expected);
+    }
+}
 
 struct EarlyFailure {
     const char* name;
