@@ -153,14 +153,21 @@ std::string probeImpersonation(HANDLE pipe) {
 bool finishIo(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, DWORD limitMs, DWORD& bytes,
               DWORD& error) {
     error = started ? ERROR_SUCCESS : GetLastError();
-    if (!started && error == ERROR_IO_PENDING) {
+    if (error == ERROR_PIPE_CONNECTED) {
+        // The writer opened the pipe before we asked to wait for it: the
+        // operation is complete and nothing will signal the event.
+        bytes = 0;
+        error = ERROR_SUCCESS;
+        return true;
+    }
+    if (error == ERROR_IO_PENDING) {
         if (WaitForSingleObject(overlapped.hEvent, limitMs) != WAIT_OBJECT_0) {
             CancelIo(pipe);
             error = WAIT_TIMEOUT;
             return false;
         }
         error = ERROR_SUCCESS;
-    } else if (!started && error != ERROR_PIPE_CONNECTED && error != ERROR_MORE_DATA) {
+    } else if (error != ERROR_SUCCESS && error != ERROR_MORE_DATA) {
         return false;
     }
     if (!GetOverlappedResult(pipe, &overlapped, &bytes, FALSE)) {
