@@ -40,8 +40,7 @@ long long fileSize(const std::string& path) {
 
 // The cost of starting any process here: the stand-in started directly.
 double directStartMs(const std::string& transcript) {
-    std::string commandLine =
-        "\"" + standinUnderTest() + "\" --no-pipe --transcript \"" + transcript + "\"";
+    std::string commandLine = standinCommand(transcript, "--no-pipe");
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -62,9 +61,7 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? static_cast<int>(std::strtol(argv[1], nullptr, 10)) : 7;
     const std::string scratch = makeScratchDirectory("bench");
     const std::string transcript = scratch + "\\transcript.jsonl";
-    const std::string command =
-        "\"" + standinUnderTest() + "\" --transcript \"" + transcript + "\"";
-    setClientValue(command + std::string(1, '\0'), REG_SZ);
+    registerStandin(transcript, "");
 
     LaunchRequest request;
     request.variables = {{"SPICE_HOST", "vm7.example"},   {"SPICE_PORT", "5900"},

@@ -11,11 +11,7 @@ EnvironmentValue readEnvironmentValue(const char* name) {
     const std::uint32_t result = queryEnvironment(name, value.text, sizeof value.text);
     // Past the buffer the platform reports the size it would need and
     // delivers no value; nothing of the buffer may be used then.
-    if (result == 0 || result >= sizeof value.text) {
-        value.text[0] = '\0';
-        return value;
-    }
-    value.text[result] = '\0';
+    value.text[result < sizeof value.text ? result : 0] = '\0';
     return value;
 }
 

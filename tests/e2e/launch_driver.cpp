@@ -78,6 +78,18 @@ LaunchOutcome runLauncher(const LaunchRequest& request) {
     return outcome;
 }
 
+std::string standinCommand(const std::string& transcriptPath, const std::string& options) {
+    return "\"" + standinUnderTest() + "\" --transcript \"" + transcriptPath + "\" " + options;
+}
+
+void registerStandin(const std::string& transcriptPath, const std::string& options) {
+    setClientValue(standinCommand(transcriptPath, options) + std::string(1, '\0'), REG_SZ);
+}
+
+std::string pipePathFor(DWORD pid) {
+    return "\\\\.\\pipe\\SpiceController-" + std::to_string(pid);
+}
+
 bool stopIfRunning(DWORD pid) {
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
     if (process == nullptr) {

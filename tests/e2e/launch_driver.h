@@ -29,6 +29,14 @@ struct LaunchOutcome {
 
 LaunchOutcome runLauncher(const LaunchRequest& request);
 
+// The stand-in client's command line, writing its transcript to the path.
+std::string standinCommand(const std::string& transcriptPath, const std::string& options);
+// Registers that command line as the client's, a REG_SZ with its NUL.
+void registerStandin(const std::string& transcriptPath, const std::string& options);
+
+// The controller pipe a launcher with this process id advertises.
+std::string pipePathFor(DWORD pid);
+
 // True if the process still runs; it is then stopped.
 bool stopIfRunning(DWORD pid);
 

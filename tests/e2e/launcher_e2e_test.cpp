@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,10 +48,6 @@ std::string numberMessage(std::uint32_t id, std::int32_t value) {
     return hexOf(le32(id) + le32(12) + le32(static_cast<std::uint32_t>(value)));
 }
 
-std::string pipePathFor(DWORD pid) {
-    return "\\\\.\\pipe\\SpiceController-" + std::to_string(pid);
-}
-
 class LauncherEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -61,27 +56,14 @@ protected:
     }
     void TearDown() override { deleteClientKey(); }
 
-    std::string standinCommand(const std::string& options) const {
-        return "\"" + standinUnderTest() + "\" --transcript \"" + transcriptPath + "\" " + options;
-    }
-
-    void registerStandin(const std::string& options) {
-        setClientValue(standinCommand(options) + std::string(1, '\0'), REG_SZ);
+    void registerStandin(const std::string& options) const {
+        testing_support::registerStandin(transcriptPath, options);
     }
 
     Transcript transcript() const {
         Transcript read = readTranscript(transcriptPath);
         EXPECT_EQ(read.problem, "");
         return read;
-    }
-
-    static std::vector<std::string> messageBytes(const Transcript& read) {
-        std::vector<std::string> bytes;
-        for (const TranscriptEvent& message : read.all("message")) {
-            EXPECT_EQ(message.text("valid"), "true") << message.text("error");
-            bytes.push_back(message.text("bytes"));
-        }
-        return bytes;
     }
 
     std::string scratch;
@@ -94,7 +76,7 @@ TEST_F(LauncherEndToEnd, WithoutParametersSendsInitShowConnect) {
     ASSERT_FALSE(outcome.timedOut);
     EXPECT_EQ(outcome.exitCode, 0u);
     EXPECT_EQ(outcome.output, "");
-    EXPECT_EQ(messageBytes(transcript()), (std::vector<std::string>{kInit, kShow, kConnect}));
+    EXPECT_EQ(transcript().messageBytes(), (std::vector<std::string>{kInit, kShow, kConnect}));
 }
 
 TEST_F(LauncherEndToEnd, EveryParameterArrivesInOrderAndTheClientSeesItsEnvironment) {
@@ -120,11 +102,11 @@ TEST_F(LauncherEndToEnd, EveryParameterArrivesInOrderAndTheClientSeesItsEnvironm
     EXPECT_EQ(outcome.output, "");
 
     const Transcript read = transcript();
-    EXPECT_EQ(messageBytes(read), (std::vector<std::string>{
-                                      kInit, textMessage(1, "vm7.example"), numberMessage(2, 5900),
-                                      numberMessage(3, 5901), textMessage(4, "s3cret pass"),
-                                      textMessage(11, title), textMessage(8, "C:\\certs\\ca.pem"),
-                                      textMessage(9, "CN=vm7,O=Example"), kShow, kConnect}));
+    EXPECT_EQ(read.messageBytes(), (std::vector<std::string>{
+                                       kInit, textMessage(1, "vm7.example"), numberMessage(2, 5900),
+                                       numberMessage(3, 5901), textMessage(4, "s3cret pass"),
+                                       textMessage(11, title), textMessage(8, "C:\\certs\\ca.pem"),
+                                       textMessage(9, "CN=vm7,O=Example"), kShow, kConnect}));
 
     const std::string pipePath = pipePathFor(outcome.pid);
     EXPECT_EQ(read.environment("SPICE_XPI_NAMEDPIPE"), pipePath);
@@ -196,27 +178,24 @@ TEST_F(LauncherEndToEnd, ClientClosingMidConversationStillEndsWithZero) {
     const LaunchOutcome outcome = runLauncher(request);
     EXPECT_EQ(outcome.exitCode, 0u);
     const Transcript read = transcript();
-    EXPECT_EQ(messageBytes(read), (std::vector<std::string>{kInit, textMessage(1, "h")}));
+    EXPECT_EQ(read.messageBytes(), (std::vector<std::string>{kInit, textMessage(1, "h")}));
     EXPECT_EQ(read.first("closed_early").number("after"), 2);
 }
 
 struct FailureCase {
     const char* name;
-    std::function<void(LauncherEndToEnd&)> arrange;
+    void (*arrange)(const std::string& transcriptPath);
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class EarlyFailure : public LauncherEndToEnd, public ::testing::WithParamInterface<FailureCase> {
-public:
-    using LauncherEndToEnd::standinCommand;
-};
+class EarlyFailure : public LauncherEndToEnd, public ::testing::WithParamInterface<FailureCase> {};
 
 // Each fails before any client runs: -1 at once, nothing printed.
 TEST_P(EarlyFailure, ExitsMinusOneAtOnceWithoutAClient) {
-    GetParam().arrange(*this);
+    GetParam().arrange(transcriptPath);
     const LaunchOutcome outcome = runLauncher({});
     EXPECT_EQ(outcome.exitCode, kFailed);
     EXPECT_LT((outcome.endUs - outcome.startUs) / 1000, 3000);
@@ -227,22 +206,23 @@ TEST_P(EarlyFailure, ExitsMinusOneAtOnceWithoutAClient) {
 
 INSTANTIATE_TEST_SUITE_P(
     FailureTable, EarlyFailure,
-    ::testing::Values(FailureCase{"KeyMissing", [](LauncherEndToEnd&) { deleteClientKey(); }},
+    ::testing::Values(FailureCase{"KeyMissing", [](const std::string&) { deleteClientKey(); }},
                       FailureCase{"ValueMissing",
-                                  [](LauncherEndToEnd&) {
+                                  [](const std::string&) {
                                       setClientValue("x", REG_SZ);
                                       deleteClientValue();
                                   }},
+                      // A launcher that cut the value short would run the stand-in.
                       FailureCase{"ValueLongerThanTheBuffer",
-                                  [](LauncherEndToEnd& test) {
+                                  [](const std::string& transcriptPath) {
                                       const std::string command =
-                                          static_cast<EarlyFailure&>(test).standinCommand("");
+                                          standinCommand(transcriptPath, "");
                                       setClientValue(command +
                                                          std::string(1025 - command.size(), ' '),
                                                      REG_BINARY);
                                   }},
                       FailureCase{"ClientNotStartable",
-                                  [](LauncherEndToEnd&) {
+                                  [](const std::string&) {
                                       setClientValue(std::string("Z:\\no\\such\\client.exe") + '\0',
                                                      REG_SZ);
                                   }}),
@@ -281,7 +261,7 @@ class RegistryValueForm : public LauncherEndToEnd,
 TEST_P(RegistryValueForm, RunsTheCommandLineExactlyAsStored) {
     const ValueForm form = GetParam();
     const std::string tail = " --exit-code 42";
-    std::string command = standinCommand("");
+    std::string command = standinCommand(transcriptPath, "");
     const std::size_t textLength = form.terminated ? form.bytes - 1 : form.bytes;
     command += std::string(textLength - command.size() - tail.size(), ' ') + tail;
     ASSERT_EQ(command.size(), textLength);

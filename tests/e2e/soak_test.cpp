@@ -38,9 +38,7 @@ bool pipeExists(const std::string& path) {
 
 TEST(Soak, TwentyLaunchesInARowLeaveNothingBehind) {
     const std::string transcriptPath = makeScratchDirectory("soak") + "\\transcript.jsonl";
-    setClientValue("\"" + standinUnderTest() + "\" --transcript \"" + transcriptPath + "\"" +
-                       std::string(1, '\0'),
-                   REG_SZ);
+    registerStandin(transcriptPath, "");
     LaunchRequest request;
     request.variables = {{"SPICE_HOST", "soak.example"}, {"SPICE_PORT", "5900"}};
     const std::vector<std::string> expected = {"4354524c0100000018000000000000000000000001000000",
@@ -52,13 +50,8 @@ TEST(Soak, TwentyLaunchesInARowLeaveNothingBehind) {
         const LaunchOutcome outcome = runLauncher(request);
         ASSERT_FALSE(outcome.timedOut) << "launch " << launch;
         ASSERT_EQ(outcome.exitCode, 0u) << "launch " << launch;
-        std::vector<std::string> received;
-        for (const TranscriptEvent& message : readTranscript(transcriptPath).all("message")) {
-            received.push_back(message.text("bytes"));
-        }
-        ASSERT_EQ(received, expected) << "launch " << launch;
-        EXPECT_FALSE(pipeExists("\\\\.\\pipe\\SpiceController-" + std::to_string(outcome.pid)))
-            << "launch " << launch;
+        ASSERT_EQ(readTranscript(transcriptPath).messageBytes(), expected) << "launch " << launch;
+        EXPECT_FALSE(pipeExists(pipePathFor(outcome.pid))) << "launch " << launch;
     }
     deleteClientKey();
     EXPECT_EQ(countProcessesNamed("corvane-r.exe"), 0);

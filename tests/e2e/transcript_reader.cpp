@@ -39,6 +39,15 @@ std::string Transcript::environment(const std::string& name) const {
     return "<unset>";
 }
 
+std::vector<std::string> Transcript::messageBytes() const {
+    std::vector<std::string> bytes;
+    for (const TranscriptEvent& message : all("message")) {
+        bytes.push_back(message.text("valid") == "true" ? message.text("bytes")
+                                                        : "invalid: " + message.text("error"));
+    }
+    return bytes;
+}
+
 namespace {
 
 // Parses a JSON string starting at the opening quote; \u00XX gives one byte.

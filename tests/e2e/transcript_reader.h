@@ -25,6 +25,9 @@ struct Transcript {
     TranscriptEvent first(const std::string& event) const;
     // The value of a variable the client received, or "<unset>".
     std::string environment(const std::string& name) const;
+    // Each message's bytes in hex, in order; a message the stand-in found
+    // malformed reads "invalid: " and the reason, so it never matches.
+    std::vector<std::string> messageBytes() const;
 };
 
 Transcript readTranscript(const std::string& path);
