@@ -1,9 +1,9 @@
 // Prints where a launch spends its time, as medians over repeated launches
-// under Wine against the stand-in client, and the size of the executable.
+// under Wine against the stand-in client, and what the launches left behind.
 //   launch_benchmark [RUNS]
 #include "launch_driver.h"
-#include "transcript_reader.h"
-#include "windows_support.h"
+
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-using namespace testing_support;
+using namespace e2e;
 
 namespace {
 
@@ -25,26 +25,44 @@ double ms(long long fromUs, long long toUs) {
     return static_cast<double>(toUs - fromUs) / 1000.0;
 }
 
+long long at(const Json& event) {
+    return event.value("clock_us", 0LL);
+}
+
 struct Series {
     const char* label;
     std::vector<double> values;
 };
 
-long long fileSize(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
-        return -1;
+int countProcessesNamed(const char* name) {
+    int count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        count += lstrcmpiA(entry.szExeFile, name) == 0 ? 1 : 0;
     }
-    return static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    CloseHandle(snapshot);
+    return count;
+}
+
+bool pipeExists(const std::string& path) {
+    HANDLE pipe = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) {
+        CloseHandle(pipe);
+        return true;
+    }
+    return GetLastError() != ERROR_FILE_NOT_FOUND;
 }
 
 // The cost of starting any process here: the stand-in started directly.
-double directStartMs(const std::string& transcript) {
-    std::string commandLine = standinCommand(transcript, "--no-pipe");
+double directStartMs() {
+    std::string commandLine = standinCommand("--no-pipe");
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    const long long before = clockMicroseconds();
+    const long long before = probe::clockMicroseconds();
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
         return -1;
@@ -52,62 +70,63 @@ double directStartMs(const std::string& transcript) {
     WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return ms(before, readTranscript(transcript).first("start").number("clock_us"));
+    return ms(before, at(readTranscript().front()));
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? static_cast<int>(std::strtol(argv[1], nullptr, 10)) : 7;
-    const std::string scratch = makeScratchDirectory("bench");
-    const std::string transcript = scratch + "\\transcript.jsonl";
-    registerStandin(transcript, "");
-
-    LaunchRequest request;
-    request.variables = {{"SPICE_HOST", "vm7.example"},   {"SPICE_PORT", "5900"},
-                         {"SPICE_SPORT", "5901"},         {"SPICE_PASSWORD", "secret"},
-                         {"SPICE_TITLE", "Console"},      {"SPICE_CA_FILE", "C:\\ca.pem"},
-                         {"SPICE_HOST_SUBJECT", "CN=vm7"}};
+    setClientValue(standinCommand("") + std::string(1, '\0'), REG_SZ);
+    const Variables variables = {{"SPICE_HOST", "vm7.example"},   {"SPICE_PORT", "5900"},
+                                 {"SPICE_SPORT", "5901"},         {"SPICE_PASSWORD", "secret"},
+                                 {"SPICE_TITLE", "Console"},      {"SPICE_CA_FILE", "C:\\ca.pem"},
+                                 {"SPICE_HOST_SUBJECT", "CN=vm7"}};
 
     Series processStart{"process start, stand-in started directly", {}};
     Series launcherToClient{"launcher start to client start", {}};
     Series pollWait{"pipe created to pipe opened (next attempt)", {}};
     Series openPause{"pipe opened to first message (the pause after opening)", {}};
     Series writing{"first to last message (writing the conversation)", {}};
-    Series pipeToLast{"pipe created to last message, in all", {}};
-    Series rest{"  of which not a mandated wait", {}};
+    Series rest{"pipe created to last message, less the mandated waits", {}};
     Series total{"whole launch, start to exit", {}};
+    int pipesLeft = 0;
 
     for (int run = 0; run < runs; ++run) {
-        processStart.values.push_back(directStartMs(scratch + "\\direct.jsonl"));
-        const LaunchOutcome outcome = runLauncher(request);
-        const Transcript read = readTranscript(transcript);
-        const std::vector<TranscriptEvent> messages = read.all("message");
-        if (outcome.exitCode != 0 || messages.size() != 10) {
-            std::printf("run %d failed: exit %lu, %zu messages\n", run, outcome.exitCode,
+        processStart.values.push_back(directStartMs());
+        const Launch launched = launch(variables);
+        const std::vector<std::string> messages = launched.messages();
+        if (launched.exitCode != 0 || messages.size() != 10) {
+            std::printf("run %d failed: exit %lu, %zu messages\n", run, launched.exitCode,
                         messages.size());
             return 1;
         }
-        const long long created = read.first("pipe_created").number("clock_us");
-        const long long connected = read.first("connected").number("clock_us");
-        const long long first = messages.front().number("clock_us");
-        const long long last = messages.back().number("clock_us");
-        launcherToClient.values.push_back(
-            ms(outcome.startUs, read.first("start").number("clock_us")));
+        std::vector<long long> messageTimes;
+        for (const Json& event : launched.transcript) {
+            if (event.value("event", "") == "message") {
+                messageTimes.push_back(at(event));
+            }
+        }
+        const long long created = at(launched.first("pipe_created"));
+        const long long connected = at(launched.first("connected"));
+        launcherToClient.values.push_back(ms(launched.startUs, at(launched.first("start"))));
         pollWait.values.push_back(ms(created, connected));
-        openPause.values.push_back(ms(connected, first));
-        writing.values.push_back(ms(first, last));
-        pipeToLast.values.push_back(ms(created, last));
-        rest.values.push_back(ms(created, last) - ms(created, connected) - 1000.0);
-        total.values.push_back(ms(outcome.startUs, outcome.endUs));
+        openPause.values.push_back(ms(connected, messageTimes.front()));
+        writing.values.push_back(ms(messageTimes.front(), messageTimes.back()));
+        rest.values.push_back(ms(connected, messageTimes.back()) - 1000.0);
+        total.values.push_back(ms(launched.startUs, launched.endUs));
+        pipesLeft += pipeExists("\\\\.\\pipe\\SpiceController-" + std::to_string(launched.pid));
     }
     deleteClientKey();
 
-    std::printf("corvane-r.exe: %lld bytes\n", fileSize(launcherUnderTest()));
     std::printf("medians over %d launches (ms):\n", runs);
-    for (const Series* series : {&processStart, &launcherToClient, &pollWait, &openPause, &writing,
-                                 &pipeToLast, &rest, &total}) {
+    for (const Series* series :
+         {&processStart, &launcherToClient, &pollWait, &openPause, &writing, &rest, &total}) {
         std::printf("  %-58s %9.3f\n", series->label, median(series->values));
     }
+    std::printf("left behind: %d of %d launches left their pipe; at the end %d launcher and "
+                "%d client processes still ran\n",
+                pipesLeft, runs, countProcessesNamed("corvane-r.exe"),
+                countProcessesNamed("client-standin.exe"));
     return 0;
 }

@@ -1,6 +1,6 @@
 // The executable's version resource and manifest, read back from the built
-// file through the same calls Windows Explorer and the loader use.
-#include "windows_support.h"
+// file through the calls Windows Explorer and the loader use.
+#include "launch_driver.h"
 
 #include <windows.h>
 
@@ -11,109 +11,62 @@
 
 namespace {
 
-const std::string kImage = testing_support::launcherUnderTest();
-
-class VersionResource : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        DWORD ignored = 0;
-        const DWORD size = GetFileVersionInfoSizeA(kImage.c_str(), &ignored);
-        ASSERT_GT(size, 0u) << kImage;
-        block().resize(size);
-        ASSERT_TRUE(GetFileVersionInfoA(kImage.c_str(), 0, size, block().data()));
-    }
-
-    static std::vector<char>& block() {
-        static std::vector<char> data;
-        return data;
-    }
-
-    static bool query(const char* path, void** value, UINT* length) {
-        return VerQueryValueA(block().data(), path, value, length) != 0;
-    }
-
-    static std::string text(const std::string& name) {
-        const std::string path = "\\StringFileInfo\\080404b0\\" + name;
+TEST(VersionResource, NamesVersion1001OfAnNtApplicationInOneChineseTable) {
+    const std::string image = e2e::launcherUnderTest();
+    DWORD ignored = 0;
+    std::vector<char> block(GetFileVersionInfoSizeA(image.c_str(), &ignored));
+    ASSERT_FALSE(block.empty()) << image;
+    ASSERT_TRUE(GetFileVersionInfoA(image.c_str(), 0, static_cast<DWORD>(block.size()),
+                                    block.data()));
+    const auto query = [&](const std::string& path) {
         void* value = nullptr;
         UINT length = 0;
-        if (!query(path.c_str(), &value, &length) || length == 0) {
-            return "<missing>";
-        }
-        return static_cast<const char*>(value);
+        const bool found = VerQueryValueA(block.data(), path.c_str(), &value, &length) != 0;
+        return std::string(found ? static_cast<const char*>(value) : "", found ? length : 0);
+    };
+
+    const std::string fixedBytes = query("\\");
+    ASSERT_EQ(fixedBytes.size(), sizeof(VS_FIXEDFILEINFO));
+    VS_FIXEDFILEINFO fixed;
+    fixedBytes.copy(reinterpret_cast<char*>(&fixed), sizeof fixed);
+    EXPECT_EQ(fixed.dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed.dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed.dwFileVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed.dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed.dwProductVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed.dwFileOS, static_cast<DWORD>(VOS_NT_WINDOWS32));
+    EXPECT_EQ(fixed.dwFileType, static_cast<DWORD>(VFT_APP));
+    EXPECT_EQ(fixed.dwFileFlags & fixed.dwFileFlagsMask, 0u);
+
+    EXPECT_EQ(query("\\VarFileInfo\\Translation"), std::string("\x04\x08\xB0\x04", 4));
+    const std::pair<const char*, const char*> strings[] = {
+        {"FileDescription", "Corvane Remote Console Client"},
+        {"ProductName", "Corvane Remote Console Client"},
+        {"InternalName", "corvane-r.exe"},
+        {"OriginalFilename", "corvane-r.exe"},
+        {"FileVersion", "1.0.0.1"},
+        {"ProductVersion", "1.0.0.1"}};
+    for (const auto& [name, expected] : strings) {
+        EXPECT_STREQ(query("\\StringFileInfo\\080404b0\\" + std::string(name)).c_str(), expected)
+            << name;
     }
-};
-
-TEST_F(VersionResource, FixedPartNamesVersion1001ForAnNtApplication) {
-    void* value = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(query("\\", &value, &length));
-    ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
-    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
-    EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS_NT_WINDOWS32));
-    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
-    EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u);
-}
-
-TEST_F(VersionResource, OneTranslationChinesePrcUnicode) {
-    void* value = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(query("\\VarFileInfo\\Translation", &value, &length));
-    ASSERT_EQ(length, 4u);
-    const auto* pair = static_cast<const WORD*>(value);
-    EXPECT_EQ(pair[0], 0x0804);
-    EXPECT_EQ(pair[1], 1200);
-}
-
-TEST_F(VersionResource, StringTableNamesTheProduct) {
-    EXPECT_EQ(text("FileDescription"), "Corvane Remote Console Client");
-    EXPECT_EQ(text("ProductName"), "Corvane Remote Console Client");
-    EXPECT_EQ(text("InternalName"), "corvane-r.exe");
-    EXPECT_EQ(text("OriginalFilename"), "corvane-r.exe");
-    EXPECT_EQ(text("FileVersion"), "1.0.0.1");
-    EXPECT_EQ(text("ProductVersion"), "1.0.0.1");
-    EXPECT_NE(text("CompanyName"), "<missing>");
-    EXPECT_NE(text("LegalCopyright"), "<missing>");
-}
-
-std::string manifest() {
-    HMODULE image = LoadLibraryExA(kImage.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    EXPECT_NE(image, nullptr);
-    std::string text;
-    HRSRC resource = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
-    if (resource != nullptr) {
-        const char* data = static_cast<const char*>(LockResource(LoadResource(image, resource)));
-        text.assign(data, SizeofResource(image, resource));
-    }
-    FreeLibrary(image);
-    return text;
-}
-
-// Returns the text between <tag ...> and </tag>, or the attributes of a
-// self-closing <tag .../>.
-std::string element(const std::string& xml, const std::string& tag) {
-    const std::size_t open = xml.find("<" + tag);
-    if (open == std::string::npos) {
-        return "<missing>";
-    }
-    const std::size_t close = xml.find('>', open);
-    if (xml[close - 1] == '/') {
-        return xml.substr(open + tag.size() + 1, close - open - tag.size() - 2);
-    }
-    const std::size_t end = xml.find("</" + tag, close);
-    return xml.substr(close + 1, end - close - 1);
+    EXPECT_GT(query("\\StringFileInfo\\080404b0\\CompanyName").size(), 1u);
+    EXPECT_GT(query("\\StringFileInfo\\080404b0\\LegalCopyright").size(), 1u);
 }
 
 TEST(Manifest, RunsAsInvokerWithoutUiAccessAndIsDpiAware) {
-    const std::string xml = manifest();
-    ASSERT_FALSE(xml.empty()) << "no manifest resource 1";
-    EXPECT_EQ(element(xml, "requestedExecutionLevel"), " level=\"asInvoker\" uiAccess=\"false\"");
-    EXPECT_EQ(element(xml, "dpiAware"), "true");
-    EXPECT_NE(xml.find("urn:schemas-microsoft-com:asm.v3"), std::string::npos);
+    HMODULE image =
+        LoadLibraryExA(e2e::launcherUnderTest().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    HRSRC resource = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(resource, nullptr) << "no manifest resource 1";
+    const std::string xml(static_cast<const char*>(LockResource(LoadResource(image, resource))),
+                          SizeofResource(image, resource));
+    FreeLibrary(image);
+    for (const char* part : {"<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"",
+                             ">true</dpiAware>", "urn:schemas-microsoft-com:asm.v3"}) {
+        EXPECT_NE(xml.find(part), std::string::npos) << part << " not in\n" << xml;
+    }
 }
 
 } // namespace

@@ -3,8 +3,12 @@
 // through the launcher; an admin can register it in place of the real client
 // to see exactly what a launch hands over.
 //
-//   client-standin [--transcript FILE] [--readable FILE] [--pipe-delay-ms N]
-//                  [--no-pipe] [--close-after K] [--linger-ms N] [--exit-code N]
+//   client-standin [--transcript FILE] [--readable FILE] [--reveal-password]
+//                  [--pipe-delay-ms N] [--no-pipe] [--close-after K]
+//                  [--linger-ms N] [--exit-code N]
+//
+// The password is masked wherever it is written, the transcript's message
+// bytes included, unless --reveal-password asks for it in clear.
 #include "stream_decoder.h"
 #include "transcript.h"
 #include "windows_probe.h"
@@ -23,6 +27,7 @@ namespace {
 struct Options {
     const char* transcript = nullptr;
     const char* readable = nullptr;
+    bool revealPassword = false;
     long pipeDelayMs = 0;
     bool noPipe = false;
     long closeAfter = -1; // messages to read before closing our end; -1: never
@@ -38,6 +43,8 @@ Options parseOptions(int argc, char** argv) {
         const bool hasValue = i + 1 < argc;
         if (option == "--no-pipe") {
             options.noPipe = true;
+        } else if (option == "--reveal-password") {
+            options.revealPassword = true;
         } else if (option == "--transcript" && hasValue) {
             options.transcript = argv[++i];
         } else if (option == "--readable" && hasValue) {
@@ -86,8 +93,12 @@ bool isRecordedVariable(const std::string& name) {
     return name.rfind("SPICE_", 0) == 0 || name == "G_MESSAGES_DEBUG";
 }
 
-std::string masked(const std::string& name, const std::string& value) {
-    return name == "SPICE_PASSWORD" ? std::string(value.size(), '*') : value;
+constexpr std::uint32_t kPasswordId = 4;
+
+bool revealed = false; // --reveal-password
+
+std::string masked(bool secret, const std::string& value) {
+    return secret && !revealed ? std::string(value.size(), '*') : value;
 }
 
 void recordEnvironment(Transcript& transcript) {
@@ -103,8 +114,9 @@ void recordEnvironment(Transcript& transcript) {
         const std::string name(entry, equals);
         const std::string value(equals + 1);
         if (isRecordedVariable(name)) {
-            transcript.json(JsonLine("env").add("name", name).add("value", value));
-            transcript.readable("  %s=%s", name.c_str(), masked(name, value).c_str());
+            const std::string shown = masked(name == "SPICE_PASSWORD", value);
+            transcript.json(JsonLine("env").add("name", name).add("value", shown));
+            transcript.readable("  %s=%s", name.c_str(), shown.c_str());
         }
     }
     FreeEnvironmentStringsA(block);
@@ -189,9 +201,7 @@ const char* describe(const DecodedMessage& message, std::string& scratch) {
     } else if (message.kind == "number") {
         scratch = message.name + " " + std::to_string(message.number);
     } else if (message.kind == "text") {
-        const std::string shown =
-            message.id == 4 ? std::string(message.text.size(), '*') : "\"" + message.text + "\"";
-        scratch = message.name + " " + shown;
+        scratch = message.name + " \"" + masked(message.id == kPasswordId, message.text) + "\"";
     } else {
         scratch = message.name;
     }
@@ -232,6 +242,10 @@ void serveConversation(HANDLE pipe, const Options& options, long long startUs,
         }
         const long long now = probe::clockMicroseconds();
         const DecodedMessage message = decodeBlock(buffer.data(), bytes, index == 0);
+        const bool secret = message.kind == "text" && message.id == kPasswordId && !revealed;
+        if (secret) {
+            std::memset(buffer.data() + 8, '*', message.text.size());
+        }
         JsonLine line("message");
         line.add("index", static_cast<long long>(index))
             .add("clock_us", now)
@@ -246,7 +260,7 @@ void serveConversation(HANDLE pipe, const Options& options, long long startUs,
             line.add("number", static_cast<long long>(message.number));
         }
         if (message.kind == "text") {
-            line.add("text", message.text);
+            line.add("text", masked(secret, message.text));
         }
         if (error == ERROR_MORE_DATA) {
             line.add("error", "message larger than the read buffer");
@@ -277,6 +291,7 @@ void serveConversation(HANDLE pipe, const Options& options, long long startUs,
 int run(int argc, char** argv) {
     const long long startUs = probe::clockMicroseconds();
     const Options options = parseOptions(argc, argv);
+    revealed = options.revealPassword;
     Transcript transcript(options.transcript, options.readable);
 
     const std::string cwd = currentDirectory();
