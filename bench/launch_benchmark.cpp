@@ -102,10 +102,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::vector<long long> messageTimes;
-        for (const Json& event : launched.transcript) {
-            if (event.value("event", "") == "message") {
-                messageTimes.push_back(at(event));
-            }
+        for (const Json& message : launched.all("message")) {
+            messageTimes.push_back(at(message));
         }
         const long long created = at(launched.first("pipe_created"));
         const long long connected = at(launched.first("connected"));

@@ -2,6 +2,7 @@
 
 #include "client_registry.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -10,18 +11,12 @@ namespace e2e {
 
 namespace {
 
-// Under Wine the Linux root is drive Z:.
-std::string windowsPath(const char* fromEnvironment, const char* built) {
-    char buffer[MAX_PATH * 2];
-    const DWORD length = GetEnvironmentVariableA(fromEnvironment, buffer, sizeof buffer);
-    std::string path = length > 0 && length < sizeof buffer ? buffer : built;
-    if (path[0] == '/') {
-        path = "Z:" + path;
-        for (char& c : path) {
-            c = c == '/' ? '\\' : c;
-        }
-    }
-    return path;
+// A path the build gave us, or the environment's override; under Wine the
+// Linux root is drive Z:.
+std::string windowsPath(const char* variable, const char* built) {
+    const char* path = std::getenv(variable);
+    path = path != nullptr && *path != '\0' ? path : built;
+    return (path[0] == '/' ? "Z:" : "") + std::string(path);
 }
 
 std::string scratchPath(const char* name) {
@@ -31,14 +26,9 @@ std::string scratchPath(const char* name) {
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
     std::ostringstream contents;
-    contents << file.rdbuf();
+    contents << std::ifstream(path, std::ios::binary).rdbuf();
     return contents.str();
-}
-
-bool isLauncherVariable(const std::string& name) {
-    return name.rfind("SPICE_", 0) == 0 || name == "G_MESSAGES_DEBUG";
 }
 
 // Ours, less anything the launcher reads or sets, then the launch's own.
@@ -46,8 +36,7 @@ std::string environmentBlock(const Variables& variables) {
     std::string block;
     char* strings = GetEnvironmentStringsA();
     for (const char* entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1) {
-        const char* equals = std::strchr(entry + 1, '=');
-        if (equals != nullptr && !isLauncherVariable(std::string(entry, equals))) {
+        if (std::strncmp(entry, "SPICE_", 6) != 0 && std::strncmp(entry, "G_MESSAGES_DEBUG=", 17) != 0) {
             block += entry + std::string(1, '\0');
         }
     }
@@ -64,13 +53,9 @@ std::string launcherUnderTest() {
     return windowsPath("CORVANE_LAUNCHER_UNDER_TEST", CORVANE_LAUNCHER_PATH);
 }
 
-std::string standinUnderTest() {
-    return windowsPath("CORVANE_STANDIN_UNDER_TEST", CORVANE_STANDIN_PATH);
-}
-
 std::string standinCommand(const std::string& options) {
-    return "\"" + standinUnderTest() + "\" --transcript \"" + scratchPath("transcript.jsonl") +
-           "\" " + options;
+    return "\"" + windowsPath("CORVANE_STANDIN_UNDER_TEST", CORVANE_STANDIN_PATH) +
+           "\" --transcript \"" + scratchPath("transcript.jsonl") + "\" " + options;
 }
 
 void setClientValue(const std::string& data, DWORD type) {
@@ -88,21 +73,19 @@ void deleteClientKey() {
 
 Launch launch(const Variables& variables, const std::string& arguments,
               const std::string& directory) {
-    const std::string transcriptPath = scratchPath("transcript.jsonl");
+    DeleteFileA(scratchPath("transcript.jsonl").c_str());
     const std::string outputPath = scratchPath("output.txt");
-    DeleteFileA(transcriptPath.c_str());
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::string probeName = "corvane-inherited-" + std::to_string(GetCurrentProcessId());
+    HANDLE inheritProbe = CreateEventA(&inheritable, TRUE, FALSE, probeName.c_str());
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = INVALID_HANDLE_VALUE;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
+    startup.hStdOutput = startup.hStdError = output;
     PROCESS_INFORMATION process = {};
-    const std::string probeName = "corvane-inherited-" + std::to_string(GetCurrentProcessId());
-    HANDLE inheritProbe = CreateEventA(&inheritable, TRUE, FALSE, probeName.c_str());
     std::string commandLine = "\"" + launcherUnderTest() + "\"" + arguments;
     std::string environment = environmentBlock(variables);
 
@@ -132,7 +115,6 @@ Launch launch(const Variables& variables, const std::string& arguments,
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     result.output = readFile(outputPath);
-
     result.transcript = readTranscript();
     return result;
 }
@@ -146,39 +128,39 @@ std::vector<Json> readTranscript() {
     return events;
 }
 
-Json Launch::first(const char* event) const {
+std::vector<Json> Launch::all(const char* event) const {
+    std::vector<Json> found;
     for (const Json& line : transcript) {
         if (line.value("event", "") == event) {
-            return line;
+            found.push_back(line);
         }
     }
-    return Json::object();
+    return found;
+}
+
+Json Launch::first(const char* event) const {
+    const std::vector<Json> found = all(event);
+    return found.empty() ? Json::object() : found.front();
 }
 
 std::vector<std::string> Launch::messages() const {
     std::vector<std::string> messages;
-    for (const Json& line : transcript) {
-        if (line.value("event", "") != "message") {
-            continue;
-        }
-        if (!line.value("valid", false)) {
-            messages.push_back("invalid: " + line.value("error", "?"));
-            continue;
-        }
-        const std::string hex = line.value("bytes", "");
+    for (const Json& message : all("message")) {
+        const std::string hex = message.value("bytes", "");
         std::string bytes;
         for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
             bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
         }
-        messages.push_back(bytes);
+        messages.push_back(message.value("valid", false) ? bytes
+                                                         : "invalid: " + message.value("error", ""));
     }
     return messages;
 }
 
 std::string Launch::environment(const char* name) const {
-    for (const Json& line : transcript) {
-        if (line.value("event", "") == "env" && line.value("name", "") == name) {
-            return line.value("value", "");
+    for (const Json& variable : all("env")) {
+        if (variable.value("name", "") == name) {
+            return variable.value("value", "");
         }
     }
     return "<unset>";
@@ -186,13 +168,9 @@ std::string Launch::environment(const char* name) const {
 
 bool stopIfRunning(DWORD pid) {
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-    if (process == nullptr) {
-        return false;
-    }
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    const bool running = process != nullptr && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
     if (running) {
         TerminateProcess(process, 1);
-        WaitForSingleObject(process, 5000);
     }
     CloseHandle(process);
     return running;

@@ -30,6 +30,7 @@ struct Launch {
     bool handleOutlivedLauncher = false;
     std::vector<Json> transcript; // the stand-in's events; none if no client ran
 
+    std::vector<Json> all(const char* event) const;
     // The first event of that name, or an empty object.
     Json first(const char* event) const;
     // Each message's bytes in order; a malformed one reads "invalid: why".
@@ -38,10 +39,9 @@ struct Launch {
     std::string environment(const char* name) const;
 };
 
-// The executables under test: this build's, unless the environment names
+// The executables under test are this build's, unless the environment names
 // others (another compiler's build of the same sources).
 std::string launcherUnderTest();
-std::string standinUnderTest();
 
 // The stand-in's command line, writing this test process's transcript.
 std::string standinCommand(const std::string& options);
