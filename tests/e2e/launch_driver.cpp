@@ -36,7 +36,8 @@ std::string environmentBlock(const Variables& variables) {
     std::string block;
     char* strings = GetEnvironmentStringsA();
     for (const char* entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1) {
-        if (std::strncmp(entry, "SPICE_", 6) != 0 && std::strncmp(entry, "G_MESSAGES_DEBUG=", 17) != 0) {
+        if (std::strncmp(entry, "SPICE_", 6) != 0 &&
+            std::strncmp(entry, "G_MESSAGES_DEBUG=", 17) != 0) {
             block += entry + std::string(1, '\0');
         }
     }
@@ -91,10 +92,9 @@ Launch launch(const Variables& variables, const std::string& arguments,
 
     Launch result;
     result.startUs = probe::clockMicroseconds();
-    const BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        environment.data(),
-                                        directory.empty() ? nullptr : directory.c_str(), &startup,
-                                        &process);
+    const BOOL started =
+        CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, environment.data(),
+                       directory.empty() ? nullptr : directory.c_str(), &startup, &process);
     CloseHandle(output);
     CloseHandle(inheritProbe);
     if (!started) {
@@ -151,8 +151,8 @@ std::vector<std::string> Launch::messages() const {
         for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
             bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
         }
-        messages.push_back(message.value("valid", false) ? bytes
-                                                         : "invalid: " + message.value("error", ""));
+        messages.push_back(
+            message.value("valid", false) ? bytes : "invalid: " + message.value("error", ""));
     }
     return messages;
 }

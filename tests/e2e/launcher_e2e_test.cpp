@@ -1,7 +1,6 @@
 // corvane-r.exe end to end under Wine: the prefix's real registry, real
 // processes and a real named pipe, with the stand-in client on the other end
 // recording what arrives and when.
-#include "client_registry.h"
 #include "launch_driver.h"
 #include "wire.h"
 
@@ -23,63 +22,24 @@ long long ms(long long fromUs, long long toUs) {
 }
 
 // How the client's command line is stored in the registry.
-enum class Client {
-    Standin,           // the stand-in with the row's options, a REG_SZ
-    NoKey,             // no key at all
-    NoValue,           // the key without the value
-    TooLong,           // the stand-in's command, padded to 1025 bytes
-    NotStartable,      // a program that does not exist
-    FullWithoutNul,    // 1024 bytes, REG_BINARY, no terminator
-    FullString,        // 1023 characters and the NUL, REG_SZ
-    ShortExpandString, // 300 bytes, REG_EXPAND_SZ
+struct Stored {
+    DWORD type;                    // REG_NONE: no key at all
+    std::size_t length;            // padded to exactly this many bytes, NUL included; 0: as it is
+    bool nul;                      // stored with its terminating NUL
+    const char* program = nullptr; // instead of the stand-in
 };
 
-// The stand-in's command line padded with spaces before `tail` to exactly
-// `length` bytes: a launcher that dropped or added a byte would change the
-// exit code the stand-in reports.
-std::string paddedStandin(std::size_t length, const std::string& tail) {
-    const std::string command = standinCommand("");
-    return command + std::string(length - command.size() - tail.size(), ' ') + tail;
-}
-
-void storeClient(Client client, const std::string& options) {
-    deleteClientKey();
-    const std::string nul(1, '\0');
-    switch (client) {
-    case Client::Standin:
-        return setClientValue(standinCommand(options) + nul, REG_SZ);
-    case Client::NoKey:
-        return;
-    case Client::NoValue: {
-        setClientValue("", REG_SZ);
-        HKEY key = nullptr;
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, launcher::kClientKeyPath, 0, KEY_SET_VALUE, &key);
-        RegDeleteValueA(key, launcher::kClientValueName);
-        RegCloseKey(key);
-        return;
-    }
-    case Client::TooLong:
-        return setClientValue(paddedStandin(1025, ""), REG_BINARY);
-    case Client::NotStartable:
-        return setClientValue("Z:\\no\\such\\client.exe" + nul, REG_SZ);
-    case Client::FullWithoutNul:
-        return setClientValue(paddedStandin(1024, options), REG_BINARY);
-    case Client::FullString:
-        return setClientValue(paddedStandin(1023, options) + nul, REG_SZ);
-    case Client::ShortExpandString:
-        return setClientValue(paddedStandin(299, options) + nul, REG_EXPAND_SZ);
-    }
-}
+constexpr Stored kString = {REG_SZ, 0, true};
 
 struct Row {
     const char* name;
-    Client client;
-    std::string options; // the stand-in's
+    std::string options; // the stand-in's, at the end of its command line
+    Stored stored;
     Variables variables; // what the portal gives the launcher
     DWORD exitCode;      // as the launcher's parent reads it
     bool clientRuns;
-    Messages messages; // what the client receives
-    int clientExit;    // the exit code the client reports
+    Messages messages;      // what the client receives
+    int clientExit;         // the exit code the client reports
     long long minMs, maxMs; // the launcher's whole run
 };
 
@@ -87,30 +47,47 @@ void PrintTo(const Row& row, std::ostream* os) {
     *os << row.name;
 }
 
+// Padding goes before the options: a launcher that dropped or added a byte
+// of the value would change the exit code the stand-in reports.
+void storeClient(const Row& row) {
+    deleteClientKey();
+    if (row.stored.type == REG_NONE) {
+        return;
+    }
+    std::string command = row.stored.program ? row.stored.program : standinCommand("");
+    if (row.stored.length > 0) {
+        command.resize(row.stored.length - row.options.size() - row.stored.nul, ' ');
+    }
+    command += row.options;
+    setClientValue(row.stored.nul ? command + '\0' : command, row.stored.type);
+}
+
 const Messages kBare = {kInit, kShow, kConnect};
 
 // Upper bounds leave room for a slow, busy machine; the lower ones are the
 // mandated waits: found at the second attempt (1 s) or later, then 1 s.
+// clang-format off
 const Row kRows[] = {
-    {"NoParameters", Client::Standin, "", {}, 0, true, kBare, 0, 1990, 6000},
-    {"ClientExitCodeNotPassedOn", Client::Standin, "--linger-ms 700 --exit-code -1", {}, 0, true,
-     kBare, -1, 2690, 7000},
-    {"PipeCreatedLate", Client::Standin, "--pipe-delay-ms 1500", {}, 0, true, kBare, 0, 2990, 7000},
-    {"ClientClosesItsEndEarly", Client::Standin, "--close-after 2 --linger-ms 300",
+    {"NoParameters", "", kString, {}, 0, true, kBare, 0, 1990, 6000},
+    {"ClientExitCodeNotPassedOn", "--linger-ms 700 --exit-code -1", kString, {}, 0, true, kBare,
+     -1, 2690, 7000},
+    {"PipeCreatedLate", "--pipe-delay-ms 1500", kString, {}, 0, true, kBare, 0, 2990, 7000},
+    {"ClientClosesItsEndEarly", "--close-after 2 --linger-ms 300", kString,
      {{"SPICE_HOST", "h"}, {"SPICE_PORT", "1"}, {"SPICE_PASSWORD", "p"}}, 0, true,
      {kInit, text(1, "h")}, 0, 1990, 6000},
-    {"NoPipeTenAttempts", Client::Standin, "--no-pipe --linger-ms 30000", {}, kFailed, true, {}, 0,
-     9950, 14000},
-    {"KeyMissing", Client::NoKey, "", {}, kFailed, false, {}, 0, 0, 3000},
-    {"ValueMissing", Client::NoValue, "", {}, kFailed, false, {}, 0, 0, 3000},
-    {"ValueLongerThanTheBuffer", Client::TooLong, "", {}, kFailed, false, {}, 0, 0, 3000},
-    {"ClientNotStartable", Client::NotStartable, "", {}, kFailed, false, {}, 0, 0, 3000},
-    {"FullSizeValueWithoutNul", Client::FullWithoutNul, " --exit-code 42", {}, 0, true, kBare, 42,
-     1990, 6000},
-    {"FullSizeString", Client::FullString, " --exit-code 42", {}, 0, true, kBare, 42, 1990, 6000},
-    {"ExpandString", Client::ShortExpandString, " --exit-code 42", {}, 0, true, kBare, 42, 1990,
+    {"NoPipeTenAttempts", "--no-pipe --linger-ms 30000", kString, {}, kFailed, true, {}, 0, 9950,
+     14000},
+    {"KeyMissing", "", {REG_NONE, 0, false}, {}, kFailed, false, {}, 0, 0, 3000},
+    {"ValueLongerThanTheBuffer", "", {REG_BINARY, 1025, false}, {}, kFailed, false, {}, 0, 0, 3000},
+    {"ClientNotStartable", "", {REG_SZ, 0, true, "Z:\\no\\such\\client.exe"}, {}, kFailed, false,
+     {}, 0, 0, 3000},
+    {"FullSizeValueWithoutNul", " --exit-code 42", {REG_BINARY, 1024, false}, {}, 0, true, kBare,
+     42, 1990, 6000},
+    {"FullSizeString", " --exit-code 42", {REG_SZ, 1024, true}, {}, 0, true, kBare, 42, 1990, 6000},
+    {"ExpandString", " --exit-code 42", {REG_EXPAND_SZ, 300, true}, {}, 0, true, kBare, 42, 1990,
      6000},
 };
+// clang-format on
 
 class Launcher : public ::testing::TestWithParam<Row> {
 protected:
@@ -119,7 +96,7 @@ protected:
 
 TEST_P(Launcher, ExitsAsTheRowSays) {
     const Row& row = GetParam();
-    storeClient(row.client, row.options);
+    storeClient(row);
     const Launch run = launch(row.variables);
     EXPECT_EQ(run.exitCode, row.exitCode);
     EXPECT_EQ(run.output, "");
@@ -157,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Launcher, ::testing::ValuesIn(kRows),
 
 // Everything a portal can give, and what the client is given in turn.
 TEST(LauncherEnvironment, ForwardsEveryParameterAndAdvertisesThePipe) {
-    storeClient(Client::Standin, "--reveal-password");
+    setClientValue(standinCommand("--reveal-password") + '\0', REG_SZ);
     char directory[MAX_PATH] = {};
     GetTempPathA(sizeof directory, directory);
     directory[lstrlenA(directory) - 1] = '\0'; // as the client reads it: no trailing '\\'
@@ -176,11 +153,11 @@ TEST(LauncherEnvironment, ForwardsEveryParameterAndAdvertisesThePipe) {
     deleteClientKey();
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.output, "");
-    EXPECT_EQ(run.messages(),
-              (Messages{kInit, text(1, "vm7.example"), number(2, 5900), number(3, 5901),
-                        text(4, "s3cret pass"), text(11, " Console \xC4\xE3 \x80\xFF "),
-                        text(8, "C:\\certs\\ca.pem"), text(9, "CN=vm7,O=Example"), kShow,
-                        kConnect}));
+    EXPECT_EQ(
+        run.messages(),
+        (Messages{kInit, text(1, "vm7.example"), number(2, 5900), number(3, 5901),
+                  text(4, "s3cret pass"), text(11, " Console \xC4\xE3 \x80\xFF "),
+                  text(8, "C:\\certs\\ca.pem"), text(9, "CN=vm7,O=Example"), kShow, kConnect}));
 
     const std::string pipe = "\\\\.\\pipe\\SpiceController-" + std::to_string(run.pid);
     EXPECT_EQ(run.environment("SPICE_XPI_NAMEDPIPE"), pipe);

@@ -8,8 +8,8 @@
 namespace wire {
 
 inline std::string le32(std::uint32_t value) {
-    return {static_cast<char>(value), static_cast<char>(value >> 8),
-            static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+    return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+            static_cast<char>(value >> 24)};
 }
 
 inline std::string text(std::uint32_t id, const std::string& value) {

@@ -7,7 +7,6 @@
 
 #include <windows.h>
 
-#include <string>
 #include <utility>
 
 namespace {
@@ -24,45 +23,31 @@ TEST(PipePath, NamesTheProcessIdInDecimal) {
     }
 }
 
-std::string newFile() {
-    char directory[MAX_PATH] = {};
+// Opened alone and removed once, when closed or destroyed; a second close
+// leaves alone whatever has since appeared under the same name.
+TEST(ControllerConnection, HoldsThePathAloneAndRemovesItOnce) {
     char path[MAX_PATH] = {};
-    GetTempPathA(sizeof directory, directory);
-    EXPECT_NE(GetTempFileNameA(directory, "cvr", 0, path), 0u); // creates it, empty
-    return path;
-}
-
-bool exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-TEST(ControllerConnection, HoldsThePathAloneAndDestructionRemovesIt) {
-    const std::string path = newFile();
+    GetTempFileNameA(".", "cvr", 0, path); // creates it
     {
         controller::ControllerConnection connection;
-        connection.setPath(path.c_str());
+        connection.setPath(path);
         ASSERT_EQ(connection.open(), 0);
-        EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr),
+        EXPECT_EQ(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr),
                   INVALID_HANDLE_VALUE);
     }
-    EXPECT_FALSE(exists(path));
-}
+    EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES);
 
-// Removed once, even when never opened; a second close leaves alone
-// whatever has since appeared under the same name.
-TEST(ControllerConnection, CloseRemovesThePathOnce) {
-    const std::string path = newFile();
     controller::ControllerConnection connection;
-    connection.setPath(path.c_str());
+    connection.setPath(path);
+    CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     connection.close();
-    EXPECT_FALSE(exists(path));
+    EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES);
     EXPECT_STREQ(connection.path(), "");
-
-    CloseHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     connection.close();
-    EXPECT_TRUE(exists(path));
-    DeleteFileA(path.c_str());
+    EXPECT_NE(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES);
+    DeleteFileA(path);
 }
 
 } // namespace
