@@ -138,18 +138,14 @@ TEST(LauncherEnvironment, ForwardsEveryParameterAndAdvertisesThePipe) {
     char directory[MAX_PATH] = {};
     GetTempPathA(sizeof directory, directory);
     directory[lstrlenA(directory) - 1] = '\0'; // as the client reads it: no trailing '\\'
-    const Launch run = launch({{"SPICE_HOST", "vm7.example"},
-                               {"SPICE_PORT", "5900"},
-                               {"SPICE_SPORT", " 5901tls"},
-                               {"SPICE_PASSWORD", "s3cret pass"},
-                               {"SPICE_TITLE", " Console \xC4\xE3 \x80\xFF "},
-                               {"SPICE_CA_FILE", "C:\\certs\\ca.pem"},
-                               {"SPICE_HOST_SUBJECT", "CN=vm7,O=Example"},
-                               {"SPICE_DEBUG", "0"},
-                               {"G_MESSAGES_DEBUG", "none"},
-                               {"SPICE_XPI_NAMEDPIPE", "\\\\.\\pipe\\from-the-parent"},
-                               {"SPICE_UNRELATED", "kept"}},
-                              " --help /? ignored", directory);
+    // clang-format off
+    const Launch run = launch({{"SPICE_HOST", "vm7.example"}, {"SPICE_PORT", "5900"},
+        {"SPICE_SPORT", " 5901tls"}, {"SPICE_PASSWORD", "s3cret pass"},
+        {"SPICE_TITLE", " Console \xC4\xE3 \x80\xFF "}, {"SPICE_CA_FILE", "C:\\certs\\ca.pem"},
+        {"SPICE_HOST_SUBJECT", "CN=vm7,O=Example"}, {"SPICE_DEBUG", "0"},
+        {"G_MESSAGES_DEBUG", "none"}, {"SPICE_XPI_NAMEDPIPE", "\\\\.\\pipe\\from-the-parent"},
+        {"SPICE_UNRELATED", "kept"}}, " --help /? ignored", directory);
+    // clang-format on
     deleteClientKey();
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.output, "");
