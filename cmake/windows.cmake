@@ -38,8 +38,16 @@ configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
 
 configure_file(launcher/client_registry.h.in ${CMAKE_BINARY_DIR}/generated/client_registry.h @ONLY)
 
-add_library(launcher_core STATIC controller/controller_connection.cpp launcher/launch_sequence.cpp)
+option(CORVANE_CHECK_PIPE_SERVER
+       "Send the connection parameters only to a pipe that the client, or a process it started, serves"
+       ON)
+
+set(launcher_sources controller/controller_connection.cpp controller/pipe_server_check.cpp
+                     launcher/launch_sequence.cpp)
+add_library(launcher_core STATIC ${launcher_sources})
 target_include_directories(launcher_core PUBLIC controller launcher ${CMAKE_BINARY_DIR}/generated)
+target_compile_definitions(launcher_core PUBLIC
+                           CORVANE_CHECK_PIPE_SERVER=$<BOOL:${CORVANE_CHECK_PIPE_SERVER}>)
 target_link_libraries(launcher_core PUBLIC controller_core PRIVATE project_warnings no_exceptions)
 
 add_executable(corvane-r launcher/main.cpp resources/corvane-r.rc)

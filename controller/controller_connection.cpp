@@ -1,5 +1,7 @@
 #include "controller_connection.h"
 
+#include "pipe_server_check.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +28,7 @@ int ControllerConnection::open() {
             // another local process could create it first. The quality-of-
             // service flags limit such a server to identifying us: it cannot
             // act as our user. The client has no need to impersonate us.
+            // Who serves it is checked before anything is written.
             handle_ =
                 CreateFileA(path_, GENERIC_READ | GENERIC_WRITE,
                             0,             // no sharing
@@ -34,6 +37,11 @@ int ControllerConnection::open() {
                             FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
                             nullptr); // no template
             opened = handle_ != INVALID_HANDLE_VALUE;
+            if (opened && clientId_ != 0 && !isServedByClient(handle_, clientId_)) {
+                CloseHandle(handle_); // not a byte for a squatter
+                handle_ = INVALID_HANDLE_VALUE;
+                opened = false;
+            }
         }
         // A missing pipe, a busy one and any other refusal are retried alike.
         Sleep(kOpenPauseMs);

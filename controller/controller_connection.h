@@ -26,11 +26,16 @@ public:
 
     // Keeps its own copy of the path.
     void setPath(const char* path);
+    // From then on a pipe is kept open only when this process, or one it
+    // started, serves it (see pipe_server_check.h); 0 keeps any pipe.
+    void setClientProcess(DWORD processId) { clientId_ = processId; }
     // The path, or "" when there is none.
     const char* path() const { return path_ != nullptr ? path_ : ""; }
     bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
 
-    // 0 once the pipe is open, -1 after every attempt has failed.
+    // 0 once the pipe is open, -1 after every attempt has failed. A pipe
+    // served by anyone but the client counts as a failed attempt: closed at
+    // once, before anything is written.
     int open();
 
     // The message sink. A failed or short write is neither retried nor
@@ -43,6 +48,7 @@ public:
 private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     char* path_ = nullptr; // owned; nullptr when empty
+    DWORD clientId_ = 0;
 };
 
 } // namespace controller

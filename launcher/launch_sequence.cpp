@@ -91,6 +91,9 @@ int runLaunch(controller::ControllerConnection& connection) {
         return -1;
     }
 
+    if (kCheckPipeServer) {
+        connection.setClientProcess(process.dwProcessId);
+    }
     // On failure the client keeps running on its own; it is not ours to stop.
     if (connection.open() != 0) {
         return -1;

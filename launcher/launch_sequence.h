@@ -15,6 +15,11 @@ constexpr std::size_t kPipePathSize = 2048;
 
 constexpr char kPipeVariable[] = "SPICE_XPI_NAMEDPIPE";
 
+// Whether the controller pipe must be served by the client or a process it
+// started (CMake option CORVANE_CHECK_PIPE_SERVER). Off only for a client
+// whose registered program hands the pipe to a viewer it does not start.
+constexpr bool kCheckPipeServer = CORVANE_CHECK_PIPE_SERVER;
+
 // "\\.\pipe\SpiceController-" and the process id in decimal, NUL-terminated:
 // the pipe the client is told to serve.
 void formatPipePath(char (&path)[kPipePathSize], unsigned long processId);

@@ -14,7 +14,7 @@ namespace {
 // A path the build gave us, or the environment's override; under Wine the
 // Linux root is drive Z:.
 std::string windowsPath(const char* variable, const char* built) {
-    const char* path = std::getenv(variable);
+    const char* path = *variable != '\0' ? std::getenv(variable) : nullptr;
     path = path != nullptr && *path != '\0' ? path : built;
     return (path[0] == '/' ? "Z:" : "") + std::string(path);
 }
@@ -54,6 +54,10 @@ std::string launcherUnderTest() {
     return windowsPath("CORVANE_LAUNCHER_UNDER_TEST", CORVANE_LAUNCHER_PATH);
 }
 
+std::string uncheckedLauncher() {
+    return windowsPath("", CORVANE_UNCHECKED_LAUNCHER_PATH);
+}
+
 std::string standinCommand(const std::string& options) {
     return "\"" + windowsPath("CORVANE_STANDIN_UNDER_TEST", CORVANE_STANDIN_PATH) +
            "\" --transcript \"" + scratchPath("transcript.jsonl") + "\" " + options;
@@ -73,7 +77,8 @@ void deleteClientKey() {
 }
 
 Launch launch(const Variables& variables, const std::string& arguments,
-              const std::string& directory) {
+              const std::string& directory, const std::string& launcher,
+              const std::function<void(DWORD pid)>& whileSuspended) {
     DeleteFileA(scratchPath("transcript.jsonl").c_str());
     const std::string outputPath = scratchPath("output.txt");
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
@@ -87,19 +92,23 @@ Launch launch(const Variables& variables, const std::string& arguments,
     startup.hStdInput = INVALID_HANDLE_VALUE;
     startup.hStdOutput = startup.hStdError = output;
     PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + launcherUnderTest() + "\"" + arguments;
+    std::string commandLine = "\"" + launcher + "\"" + arguments;
     std::string environment = environmentBlock(variables);
 
     Launch result;
     result.startUs = probe::clockMicroseconds();
-    const BOOL started =
-        CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, environment.data(),
-                       directory.empty() ? nullptr : directory.c_str(), &startup, &process);
+    const BOOL started = CreateProcessA(
+        nullptr, commandLine.data(), nullptr, nullptr, TRUE, whileSuspended ? CREATE_SUSPENDED : 0,
+        environment.data(), directory.empty() ? nullptr : directory.c_str(), &startup, &process);
     CloseHandle(output);
     CloseHandle(inheritProbe);
     if (!started) {
         result.exitCode = STILL_ACTIVE; // matches no expected status
         return result;
+    }
+    if (whileSuspended) {
+        whileSuspended(process.dwProcessId);
+        ResumeThread(process.hThread);
     }
     // Longer than any run the tests expect: a hung launcher fails, not waits.
     if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {

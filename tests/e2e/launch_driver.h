@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,13 +39,16 @@ struct Launch {
 // This build's executables, unless the environment names others (another
 // compiler's build of the same sources).
 std::string launcherUnderTest();
+std::string uncheckedLauncher();                        // built with CORVANE_CHECK_PIPE_SERVER off
 std::string standinCommand(const std::string& options); // writes our transcript
 
 void setClientValue(const std::string& data, DWORD type); // stored as given
 void deleteClientKey();
 
+// `whileSuspended` runs once the launcher's process exists, before it runs.
 Launch launch(const Variables& variables = {}, const std::string& arguments = "",
-              const std::string& directory = "");
+              const std::string& directory = "", const std::string& launcher = launcherUnderTest(),
+              const std::function<void(DWORD pid)>& whileSuspended = {});
 std::vector<Json> readTranscript(); // as it stands now
 bool stopIfRunning(DWORD pid);      // true if it still ran; it is then stopped
 

@@ -132,6 +132,82 @@ TEST_P(Launcher, ExitsAsTheRowSays) {
 INSTANTIATE_TEST_SUITE_P(Cases, Launcher, ::testing::ValuesIn(kRows),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// A local process that creates the launcher's pipe before the client does,
+// and what the launcher sends it.
+struct Squatter {
+    HANDLE pipe = INVALID_HANDLE_VALUE;
+    ~Squatter() { CloseHandle(pipe); }
+
+    void createFor(DWORD launcherId, DWORD instances) {
+        const std::string path = "\\\\.\\pipe\\SpiceController-" + std::to_string(launcherId);
+        pipe = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE, instances, 0,
+                                65536, 0, nullptr);
+    }
+    std::string received() const {
+        std::string bytes;
+        char buffer[65536];
+        DWORD available = 0;
+        DWORD got = 0;
+        while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+               ReadFile(pipe, buffer, sizeof buffer, &got, nullptr)) {
+            bytes.append(buffer, got);
+        }
+        return bytes;
+    }
+};
+
+struct ServerCase {
+    const char* name;
+    DWORD squatterInstances; // 0: no squatter
+    const char* options;     // the stand-in's
+    bool checked;            // CORVANE_CHECK_PIPE_SERVER on
+    DWORD exitCode;
+    Messages client;
+    std::string squatter;    // what the squatter receives
+    bool servedByDescendant; // the pipe comes from a process the client started
+};
+
+void PrintTo(const ServerCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// clang-format off
+const ServerCase kServers[] = {
+    {"SquatterRefusedClientServed", PIPE_UNLIMITED_INSTANCES, "", true, 0, kBare, "", false},
+    {"SquatterHoldsTheOnlyInstance", 1, "--linger-ms 30000", true, kFailed, {}, "", false},
+    {"ServedFromTheClientsChild", 0, "--serve-from-child", true, 0, kBare, "", true},
+    {"CheckSwitchedOff", PIPE_UNLIMITED_INSTANCES, "--no-pipe", false, 0, {},
+     kInit + kShow + kConnect, false},
+};
+// clang-format on
+
+class PipeServer : public ::testing::TestWithParam<ServerCase> {
+protected:
+    void TearDown() override { deleteClientKey(); }
+};
+
+TEST_P(PipeServer, OnlyTheClientOrItsDescendantsAreSent) {
+    const ServerCase& c = GetParam();
+    setClientValue(standinCommand(c.options) + '\0', REG_SZ);
+    Squatter squatter;
+    const Launch run = launch({}, "", "", c.checked ? launcherUnderTest() : uncheckedLauncher(),
+                              [&](DWORD launcherId) {
+                                  if (c.squatterInstances > 0) {
+                                      squatter.createFor(launcherId, c.squatterInstances);
+                                  }
+                              });
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.messages(), c.client);
+    EXPECT_EQ(squatter.received(), c.squatter);
+    EXPECT_EQ(run.first("start").value("parent_pid", 0u) != run.pid, c.servedByDescendant);
+    if (c.exitCode != 0) {
+        EXPECT_TRUE(stopIfRunning(run.first("start").value("pid", 0u)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PipeServer, ::testing::ValuesIn(kServers),
+                         [](const auto& c) { return std::string(c.param.name); });
+
 // Everything a portal can give, and what the client is given in turn.
 TEST(LauncherEnvironment, ForwardsEveryParameterAndAdvertisesThePipe) {
     setClientValue(standinCommand("--reveal-password") + '\0', REG_SZ);

@@ -5,7 +5,11 @@
 //
 //   client-standin [--transcript FILE] [--readable FILE] [--reveal-password]
 //                  [--pipe-delay-ms N] [--no-pipe] [--close-after K]
-//                  [--linger-ms N] [--exit-code N]
+//                  [--linger-ms N] [--exit-code N] [--serve-from-child]
+//
+// --serve-from-child starts a second stand-in with the other options, which
+// serves the pipe and writes the accounts, and exits with its exit code: a
+// client whose registered program hands the pipe to a process it starts.
 //
 // The password is masked wherever it is written, the transcript's message
 // bytes included, unless --reveal-password asks for it in clear.
@@ -30,6 +34,7 @@ struct Options {
     bool revealPassword = false;
     long pipeDelayMs = 0;
     bool noPipe = false;
+    bool serveFromChild = false;
     long closeAfter = -1; // messages to read before closing our end; -1: never
     long lingerMs = 0;
     int exitCode = 0;
@@ -43,6 +48,8 @@ Options parseOptions(int argc, char** argv) {
         const bool hasValue = i + 1 < argc;
         if (option == "--no-pipe") {
             options.noPipe = true;
+        } else if (option == "--serve-from-child") {
+            options.serveFromChild = true;
         } else if (option == "--reveal-password") {
             options.revealPassword = true;
         } else if (option == "--transcript" && hasValue) {
@@ -288,9 +295,33 @@ void serveConversation(HANDLE pipe, const Options& options, long long startUs,
     CloseHandle(overlapped.hEvent);
 }
 
+// Our own command line without --serve-from-child, run as a child that
+// inherits our environment; its exit code becomes ours.
+int serveFromChild() {
+    std::string commandLine = GetCommandLineA();
+    const std::string option = "--serve-from-child";
+    commandLine.erase(commandLine.find(option), option.size());
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &child)) {
+        return 3;
+    }
+    DWORD code = 3;
+    WaitForSingleObject(child.hProcess, INFINITE);
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return static_cast<int>(code);
+}
+
 int run(int argc, char** argv) {
     const long long startUs = probe::clockMicroseconds();
     const Options options = parseOptions(argc, argv);
+    if (options.serveFromChild) {
+        return serveFromChild();
+    }
     revealed = options.revealPassword;
     Transcript transcript(options.transcript, options.readable);
 
