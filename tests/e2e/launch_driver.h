@@ -37,9 +37,9 @@ struct Launch {
 };
 
 // This build's executables, unless the environment names others (another
-// compiler's build of the same sources).
-std::string launcherUnderTest();
-std::string uncheckedLauncher();                        // built with CORVANE_CHECK_PIPE_SERVER off
+// compiler's build of the same sources); unchecked: the launcher built with
+// CORVANE_CHECK_PIPE_SERVER off.
+std::string launcherUnderTest(bool checked = true);
 std::string standinCommand(const std::string& options); // writes our transcript
 
 void setClientValue(const std::string& data, DWORD type); // stored as given

@@ -27,7 +27,7 @@ imports=$(printf '%s\n' "$headers" | awk '
 [ -n "$imports" ] || fail "no imports found: objdump output not understood"
 allowed=$(awk '!/^#/ && NF == 2 { print toupper($1), $2 }' "$here/xp_imports.txt")
 for pair in $(printf '%s\n' "$imports" | tr ' ' ':'); do
-    printf '%s\n' "$allowed" | grep -qx "$(echo "$pair" | tr ':' ' ')" || fail "import not allowed: $pair"
+    printf '%s\n' "$allowed" | tr ' ' ':' | grep -qxF "$pair" || fail "import not allowed: $pair"
 done
 
 resources=$("$windres" -i "$image" -O rc | sed 's/^ *//')

@@ -9,8 +9,7 @@
 
 #define GTEST_HAS_NOTIFICATION_ 1
 
-namespace testing {
-namespace internal {
+namespace testing::internal {
 
 class Notification {
 public:
@@ -26,5 +25,4 @@ private:
     HANDLE event_;
 };
 
-} // namespace internal
-} // namespace testing
+} // namespace testing::internal

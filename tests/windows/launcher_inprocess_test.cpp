@@ -1,27 +1,14 @@
-// What corvane-r.exe cannot show from outside: the pipe path's digits at
-// their bounds, and what the connection's close does with its handle and
-// path. A plain file stands in for the pipe; both open alike.
-#include "launch_sequence.h"
+// What corvane-r.exe cannot show from outside: what the connection does
+// with its handle and path. A plain file stands in for the pipe; both open
+// alike.
+#include "controller_connection.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <utility>
 
 namespace {
-
-TEST(PipePath, NamesTheProcessIdInDecimal) {
-    const std::pair<unsigned long, const char*> cases[] = {
-        {0, "\\\\.\\pipe\\SpiceController-0"},
-        {640, "\\\\.\\pipe\\SpiceController-640"},
-        {4294967295ul, "\\\\.\\pipe\\SpiceController-4294967295"}};
-    for (const auto& [processId, expected] : cases) {
-        char path[launcher::kPipePathSize];
-        launcher::formatPipePath(path, processId);
-        EXPECT_STREQ(path, expected);
-    }
-}
 
 // Opened alone and removed once, when closed or destroyed; a second close
 // leaves alone whatever has since appeared under the same name.
