@@ -1,13 +1,21 @@
 #!/bin/sh
-# Prints the launch benchmark's figures (medians over RUNS launches, default 7).
+# Prints the launch benchmark's figures (medians over RUNS launches, default
+# 7), for the launcher as shipped and for one built without the pipe-server
+# check, whose cost shows as the difference in "pipe opened to first message".
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target launch_benchmark corvane-r >/dev/null
+cmake --build --preset windows --target launch_benchmark corvane-r corvane-r-unchecked \
+    client-standin >/dev/null
 wine_run=build/windows/wine-run.sh
 "$wine_run" --start-server
 trap '"$wine_run" --stop-server' EXIT
+echo "corvane-r.exe (pipe-server check on):"
 "$wine_run" build/windows/bench/launch_benchmark.exe "${1:-7}"
+echo
+echo "corvane-r-unchecked.exe (built with CORVANE_CHECK_PIPE_SERVER=OFF):"
+CORVANE_LAUNCHER_UNDER_TEST="$PWD/build/windows/tests/corvane-r-unchecked.exe" \
+    "$wine_run" build/windows/bench/launch_benchmark.exe "${1:-7}"
 echo
 scripts/footprint.sh build/windows

@@ -249,9 +249,12 @@ void serveConversation(HANDLE pipe, const Options& options, long long startUs,
         }
         const long long now = probe::clockMicroseconds();
         const DecodedMessage message = decodeBlock(buffer.data(), bytes, index == 0);
-        const bool secret = message.kind == "text" && message.id == kPasswordId && !revealed;
+        // Whatever shape a password message came in, its bytes are masked
+        // before they are recorded; its terminator stays for the decoder's verdict.
+        const bool secret = !revealed && index > 0 && bytes > 8 && buffer[0] == kPasswordId &&
+                            buffer[1] == 0 && buffer[2] == 0 && buffer[3] == 0;
         if (secret) {
-            std::memset(buffer.data() + 8, '*', message.text.size());
+            std::memset(buffer.data() + 8, '*', bytes - 8 - (buffer[bytes - 1] == 0 ? 1 : 0));
         }
         JsonLine line("message");
         line.add("index", static_cast<long long>(index))
