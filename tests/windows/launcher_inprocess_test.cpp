@@ -7,7 +7,6 @@
 
 #include <windows.h>
 
-
 namespace {
 
 // Opened alone and removed once, when closed or destroyed; a second close
