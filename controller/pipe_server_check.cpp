@@ -55,6 +55,9 @@ bool isServedByClient(HANDLE pipe, DWORD clientId) {
     if (!serverProcessId(pipe, &serverId)) {
         return false;
     }
+    if (serverId == clientId) {
+        return true; // the usual case, answered without reading the process list
+    }
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) {
         return false;
