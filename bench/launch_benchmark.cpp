@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
         writing.values.push_back(ms(messageTimes.front(), messageTimes.back()));
         rest.values.push_back(ms(connected, messageTimes.back()) - 1000.0);
         total.values.push_back(ms(launched.startUs, launched.endUs));
-        pipesLeft += pipeExists("\\\\.\\pipe\\SpiceController-" + std::to_string(launched.pid));
+        pipesLeft += pipeExists(pipePathOf(launched.pid));
     }
     deleteClientKey();
 

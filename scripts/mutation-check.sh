@@ -2,7 +2,7 @@
 # Shows that the tests find faults: applies each fault listed in
 # tests/mutation/faults.txt, one at a time, to a copy of this tree
 # (build/mutation/tree), rebuilds the native and Windows builds, runs their
-# tests and says whether they caught it. Takes about a minute per fault.
+# tests and says whether they caught it. Takes about half a minute a fault.
 #   mutation-check.sh [FAULTS_FILE]
 set -eu
 cd "$(dirname "$0")/.."
@@ -26,7 +26,7 @@ run_tests() {
         cmake --build --preset windows >/dev/null 2>&1) || return 2
     (cd "$tree" &&
         ctest --preset native -E '^fuzz' --stop-on-failure >/dev/null 2>&1 &&
-        ctest --preset windows -LE 'release|soak' --stop-on-failure >/dev/null 2>&1) || return 1
+        ctest --preset windows -LE release --stop-on-failure >/dev/null 2>&1) || return 1
 }
 
 restore() { cp -r "$pristine/launcher" "$pristine/controller" "$tree"; }

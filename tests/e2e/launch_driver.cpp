@@ -1,6 +1,7 @@
 #include "launch_driver.h"
 
 #include "client_registry.h"
+#include "launch_sequence.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -128,6 +129,12 @@ std::vector<Json> readTranscript() {
         events.push_back(Json::parse(line, nullptr, false));
     }
     return events;
+}
+
+std::string pipePathOf(DWORD launcherId) {
+    char path[launcher::kPipePathSize];
+    launcher::formatPipePath(path, launcherId);
+    return path;
 }
 
 std::vector<Json> Launch::all(const char* event) const {

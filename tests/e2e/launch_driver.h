@@ -49,7 +49,8 @@ void deleteClientKey();
 Launch launch(const Variables& variables = {}, const std::string& arguments = "",
               const std::string& directory = "", const std::string& launcher = launcherUnderTest(),
               const std::function<void(DWORD pid)>& whileSuspended = {});
-std::vector<Json> readTranscript(); // as it stands now
-bool stopIfRunning(DWORD pid);      // true if it still ran; it is then stopped
+std::vector<Json> readTranscript();       // as it stands now
+std::string pipePathOf(DWORD launcherId); // the controller pipe that launcher advertises
+bool stopIfRunning(DWORD pid);            // true if it still ran; it is then stopped
 
 } // namespace e2e

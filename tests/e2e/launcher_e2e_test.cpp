@@ -157,10 +157,10 @@ TEST_P(PipeServer, OnlyTheClientOrItsDescendantsAreSent) {
     setClientValue(standinCommand(c.options) + '\0', REG_SZ);
     Squatter squatter;
     const Launch run = launch({}, "", "", launcherUnderTest(c.checked), [&](DWORD launcherId) {
-        const std::string path = "\\\\.\\pipe\\SpiceController-" + std::to_string(launcherId);
         if (c.squatterInstances > 0) {
-            squatter.pipe = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE,
-                                             c.squatterInstances, 0, 65536, 0, nullptr);
+            squatter.pipe =
+                CreateNamedPipeA(pipePathOf(launcherId).c_str(), PIPE_ACCESS_DUPLEX,
+                                 PIPE_TYPE_MESSAGE, c.squatterInstances, 0, 65536, 0, nullptr);
         }
     });
     EXPECT_EQ(run.exitCode, c.exitCode);
