@@ -23,3 +23,28 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_SYSTEM_NAME win32)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 include(CPack)
+
+# The MSI for software distribution tools (cmake --build ... --target msi),
+# built from the same installed files, signed like the executable when
+# signing is configured.
+find_program(WIXL wixl)
+set(CORVANE_MSI ${CMAKE_BINARY_DIR}/corvane-r-${PROJECT_VERSION}.msi)
+set(msi_stage ${CMAKE_BINARY_DIR}/msi-stage)
+set(msi_signing "")
+if(CORVANE_SIGN_PKCS12)
+    set(msi_signing ${OSSLSIGNCODE} ${CORVANE_SIGN_PKCS12})
+endif()
+if(WIXL)
+    add_custom_target(msi
+        COMMAND ${CMAKE_COMMAND} -E rm -rf ${msi_stage}
+        COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${msi_stage}
+        COMMAND ${CMAKE_SOURCE_DIR}/installer/build-msi.sh ${msi_stage} ${PROJECT_VERSION}
+                ${CORVANE_MSI} ${msi_signing}
+        BYPRODUCTS ${CORVANE_MSI}
+        COMMENT "Building corvane-r-${PROJECT_VERSION}.msi"
+        VERBATIM)
+    add_dependencies(msi corvane-r client-standin)
+else()
+    add_custom_target(msi COMMAND ${CMAKE_COMMAND} -E echo
+        "the MSI needs wixl and msitools: install the Debian packages wixl and msitools" COMMAND false)
+endif()

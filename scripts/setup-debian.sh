@@ -4,7 +4,7 @@
 set -eu
 
 native_packages="cmake ninja-build g++ clang clang-tidy clang-format libclang-rt-14-dev googletest \
-g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 nlohmann-json3-dev osslsigncode openssl"
+g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 nlohmann-json3-dev osslsigncode openssl wixl msitools"
 # wine32 is the i386 half that runs our 32-bit executables.
 wine_packages="wine wine32:i386"
 
