@@ -28,6 +28,12 @@ include(CPack)
 # built from the same installed files, signed like the executable when
 # signing is configured.
 find_program(WIXL wixl)
+# The package's version is the project's; the executable's version resource
+# must say the same, or add/remove programs and the file would disagree.
+file(STRINGS ${CMAKE_SOURCE_DIR}/resources/corvane-r.rc rc_version REGEX "define CORVANE_VERSION_TEXT")
+if(NOT rc_version MATCHES "\"${PROJECT_VERSION}\"")
+    message(FATAL_ERROR "resources/corvane-r.rc has ${rc_version}; the project is at ${PROJECT_VERSION}")
+endif()
 set(CORVANE_MSI ${CMAKE_BINARY_DIR}/corvane-r-${PROJECT_VERSION}.msi)
 set(msi_stage ${CMAKE_BINARY_DIR}/msi-stage)
 set(msi_signing "")
