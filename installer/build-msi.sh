@@ -22,8 +22,8 @@ work="$out.work"
 rm -rf "$work" "$out" && mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 
-files="corvane-r.exe DEPLOYMENT.md README.md LICENSE tools/client-standin.exe"
-for f in $files; do
+files=(corvane-r.exe DEPLOYMENT.md README.md LICENSE tools/client-standin.exe)
+for f in "${files[@]}"; do
     install -D -m 644 "$stage/$f" "$work/stage/$f"
     touch -d "@$epoch" "$work/stage/$f"
 done
@@ -35,7 +35,7 @@ guid() {
     printf '%s-%s-5%s-%x%s-%s' "${h:0:8}" "${h:8:4}" "${h:13:3}" $(((0x${h:16:1} & 3) | 8)) \
         "${h:17:3}" "${h:20:12}" | tr a-f A-F
 }
-inputs=$( (cd "$work/stage" && sha256sum $files) | cat - "$here/corvane-r.wxs" | sha256sum | cut -c1-64)
+inputs=$( (cd "$work/stage" && sha256sum "${files[@]}") | cat - "$here/corvane-r.wxs" | sha256sum | cut -c1-64)
 inputs="$version $inputs"
 
 # wixl takes file sources relative to the folder it runs in.

@@ -68,7 +68,7 @@ STEPS
 
 # Signed with a throwaway certificate: both files verify with SHA-256, the MSI
 # holds the signed executable, and the password is written nowhere.
-export CORVANE_SIGN_PASSWORD="throwaway-$$-$(date +%s%N)"
+export CORVANE_SIGN_PASSWORD="throwaway-$$-$EPOCHREALTIME"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Corvane test signer" \
     -addext extendedKeyUsage=codeSigning -keyout key.pem -out cert.pem 2>/dev/null
 openssl pkcs12 -export -inkey key.pem -in cert.pem -passout env:CORVANE_SIGN_PASSWORD -out signer.p12
