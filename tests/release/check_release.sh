@@ -4,9 +4,8 @@
 #   check_release.sh SOURCE_DIR BUILD_DIR VENDOR_KEY THIS_BUILD_SIGNED(0|1)
 set -euo pipefail
 source_dir=$1 build=$2 vendor=$3 signed=$4
-work="$build/release-checks" msi=corvane-r-1.0.0.1.msi
+work="$build/release-checks" msi=corvane-r-1.0.0.1.msi failures=0
 rm -rf "$work" && mkdir -p "$work" && cd "$work"
-failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 clean_build() { # DIR [CMAKE ARGS]
     cmake -S "$source_dir" -B "$1" -G Ninja -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=MinSizeRel \
@@ -58,6 +57,7 @@ while IFS='|' read -r args code version expected; do
     left=$([ -n "$version" ] || snapshot | diff before - | grep -Ev '^([^<>]|> (\[.*\])?$|> drive_c/windows/Installer$)' || true)
     [ -z "$left" ] || fail "msiexec $args left behind: $left"
 done <<STEPS
+/i older.msi|0|0.9.0.0|this
 /i this.msi|0|1.0.0.1|this
 /i next.msi|0|1.0.0.2|next
 /i older.msi|1603|1.0.0.2|next
