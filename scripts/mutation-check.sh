@@ -2,7 +2,8 @@
 # Shows that the tests find faults: applies each fault listed in
 # tests/mutation/faults.txt, one at a time, to a copy of this tree
 # (build/mutation/tree), rebuilds the native and Windows builds, runs their
-# tests and says whether they caught it. Takes about half a minute a fault.
+# tests (for a fault in the installer, the release checks) and says whether
+# they caught it. Takes about half a minute a fault.
 #   mutation-check.sh [FAULTS_FILE]
 set -eu
 cd "$(dirname "$0")/.."
@@ -18,18 +19,22 @@ tree=$(realpath "$tree")
 pristine=$(realpath build/mutation)/pristine
 rm -rf "$pristine"
 mkdir -p "$pristine"
-cp -r "$tree/launcher" "$tree/controller" "$pristine/"
+cp -r "$tree/launcher" "$tree/controller" "$tree/installer" "$pristine/"
 
-run_tests() {
+run_tests() { # [release]: the release checks instead of the other tests
     (cd "$tree" &&
         cmake --build --preset native >/dev/null 2>&1 &&
         cmake --build --preset windows >/dev/null 2>&1) || return 2
+    if [ "${1:-}" = release ]; then
+        (cd "$tree" && ctest --preset windows -L release >/dev/null 2>&1) || return 1
+        return 0
+    fi
     (cd "$tree" &&
         ctest --preset native -E '^fuzz' --stop-on-failure >/dev/null 2>&1 &&
         ctest --preset windows -LE release --stop-on-failure >/dev/null 2>&1) || return 1
 }
 
-restore() { cp -r "$pristine/launcher" "$pristine/controller" "$tree"; }
+restore() { cp -r "$pristine/launcher" "$pristine/controller" "$pristine/installer" "$tree"; }
 
 # Applies fault number $1: every swap line, matched once in the pristine
 # file, is replaced by its with line, all at once. Prints the fault's name.
@@ -72,6 +77,7 @@ echo "baseline: building and testing the unchanged copy"
 restore
 status=0
 run_tests || status=$?
+[ "$status" -ne 0 ] || run_tests release || status=$?
 if [ "$status" -ne 0 ]; then
     echo "the unchanged tree does not pass its tests (status $status); nothing to compare"
     exit 1
@@ -83,8 +89,10 @@ i=1
 while [ "$i" -le "$count" ]; do
     restore
     name=$(apply_fault "$i")
+    checks=""
+    diff -rq "$pristine/installer" "$tree/installer" >/dev/null || checks=release
     status=0
-    run_tests || status=$?
+    run_tests $checks || status=$?
     case $status in
         1) verdict="caught"; caught=$((caught + 1)) ;;
         2) verdict="MISSED (does not build)"; missed=$((missed + 1)) ;;
