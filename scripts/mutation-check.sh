@@ -19,7 +19,9 @@ tree=$(realpath "$tree")
 pristine=$(realpath build/mutation)/pristine
 rm -rf "$pristine"
 mkdir -p "$pristine"
-cp -r "$tree/launcher" "$tree/controller" "$tree/installer" "$pristine/"
+# The folders that faults are planted in, kept pristine to restore.
+planted="launcher controller installer"
+for folder in $planted; do cp -r "$tree/$folder" "$pristine/"; done
 
 run_tests() { # [release]: the release checks instead of the other tests
     (cd "$tree" &&
@@ -34,7 +36,7 @@ run_tests() { # [release]: the release checks instead of the other tests
         ctest --preset windows -LE release --stop-on-failure >/dev/null 2>&1) || return 1
 }
 
-restore() { cp -r "$pristine/launcher" "$pristine/controller" "$pristine/installer" "$tree"; }
+restore() { for folder in $planted; do cp -r "$pristine/$folder" "$tree"; done; }
 
 # Applies fault number $1: every swap line, matched once in the pristine
 # file, is replaced by its with line, all at once. Prints the fault's name.

@@ -1,10 +1,10 @@
 #!/bin/bash
 # What a release needs beyond a working executable, section by section:
 # reproducible builds, the ZIP, the MSI under msiexec, and signing.
-#   check_release.sh SOURCE_DIR BUILD_DIR VENDOR_KEY THIS_BUILD_SIGNED(0|1)
+#   check_release.sh SOURCE_DIR BUILD_DIR VENDOR_KEY THIS_BUILD_SIGNED(0|1) VERSION
 set -euo pipefail
-source_dir=$1 build=$2 vendor=$3 signed=$4
-work="$build/release-checks" msi=corvane-r-1.0.0.1.msi failures=0
+source_dir=$1 build=$2 vendor=$3 signed=$4 version=$5
+work="$build/release-checks" msi=corvane-r-$version.msi failures=0
 rm -rf "$work" && mkdir -p "$work" && cd "$work"
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 clean_build() { # DIR [CMAKE ARGS]
@@ -22,47 +22,48 @@ cmp -s "first/$msi" "second/at/another/depth/$msi" || fail "two clean builds dif
     fail "this build tree's executable differs from the clean builds"
 
 # The ZIP holds the five files and their checksums, which check out.
-zip=corvane-r-1.0.0.1-win32
+zip=corvane-r-$version-win32
 (cd "$build" && cpack -B "$work/package" >/dev/null) && cmake -E tar xf "package/$zip.zip"
-[ "$(cd $zip && find . -type f | sort | tr '\n' ' ')" = "./DEPLOYMENT.md ./LICENSE ./README.md ./SHA256SUMS \
-./corvane-r.exe ./tools/client-standin.exe " ] || fail "the ZIP holds: $(find $zip -type f)"
-(cd $zip && sha256sum --quiet --strict -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 5 ]) ||
+[ "$(cd "$zip" && find . -type f | sort | tr '\n' ' ')" = "./DEPLOYMENT.md ./LICENSE ./README.md ./SHA256SUMS \
+./corvane-r.exe ./tools/client-standin.exe " ] || fail "the ZIP holds: $(find "$zip" -type f)"
+(cd "$zip" && sha256sum --quiet --strict -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 5 ]) ||
     fail "SHA256SUMS does not check out over the five files"
 
 # The MSI under msiexec in a fresh Wine prefix of its own, step by step: after
 # each, the full exit code, the add/remove-programs entries and the installed
 # files as the table says (a made-up next version's readme differs); after an
 # uninstall, all files and software registry as before but for empty keys.
-export WINEPREFIX="$work/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-trap 'wineserver -k 2>/dev/null || true' EXIT
-wineboot -i >/dev/null 2>&1
+export CORVANE_WINE_PREFIX="$work/prefix"
+wine() { "$build/wine-run.sh" "$@"; }
+wine --start-server && trap 'wine --stop-server' EXIT
 cp "first/$msi" this.msi && mkdir -p this/tools && cp first/tools/*/*.exe this/tools
 cp first/corvane-r.exe "$source_dir"/{README.md,LICENSE} this && cp "$source_dir/docs/deployment.md" this/DEPLOYMENT.md
 cp -r this next && echo "next version" >>next/README.md && cp -r this main && rm -r main/tools
-"$source_dir/installer/build-msi.sh" next 1.0.0.2 next.msi && "$source_dir/installer/build-msi.sh" this 0.9.0.0 older.msi
+next=${version%.*}.$((${version##*.} + 1)) # differs in the fourth field only
+"$source_dir/installer/build-msi.sh" next "$next" next.msi && "$source_dir/installer/build-msi.sh" this 0.9.0.0 older.msi
 tree() { [ ! -d "$1" ] || (cd "$1" && find . -mindepth 1 \( -type f -exec sha256sum {} + -o -printf '%p/\n' \) | sort); }
 entries() { wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | tr -d '\r' |
     { grep -E '^ +(DisplayName|DisplayVersion|NoModify|NoRepair|Publisher) ' || true; } | tr -s ' '; }
 want() { [ -z "$1" ] || printf ' %s\n' "DisplayName REG_SZ Corvane Remote Console Client" \
     "DisplayVersion REG_SZ $1" "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1" "Publisher REG_SZ Corvane"; }
 # Wine's services record network cards whenever they get round to it: left out.
-snapshot() { (cd "$WINEPREFIX" && find drive_c | sort); for key in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
+snapshot() { (cd "$CORVANE_WINE_PREFIX" && find drive_c | sort); for key in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
     wine regedit /E "$key.reg" "$key\\Software" && iconv -f UTF-16 -t UTF-8 "$key.reg" | tr -d '\r' |
         awk '/^\[/ { skip = /\\NetworkCards(\\|\])/ } !skip'; done; }
 snapshot >before
-while IFS='|' read -r args code version expected; do
+while IFS='|' read -r args code listed expected; do
     got=$({ wine cmd /c "msiexec $args /qn & echo %ERRORLEVEL%" || true; } | tr -d '\r' | tail -n1)
-    state="exit $got $(entries) $(tree "$WINEPREFIX/drive_c/Program Files/Corvane")"
-    [ "$state" = "exit $code $(want "$version") $(tree "$expected")" ] || fail "msiexec $args: $state"
-    left=$([ -n "$version" ] || snapshot | diff before - | grep -Ev '^([^<>]|> (\[.*\])?$|> drive_c/windows/Installer$)' || true)
+    state="exit $got $(entries) $(tree "$CORVANE_WINE_PREFIX/drive_c/Program Files/Corvane")"
+    [ "$state" = "exit $code $(want "$listed") $(tree "$expected")" ] || fail "msiexec $args: $state"
+    left=$([ -n "$listed" ] || snapshot | diff before - | grep -Ev '^([^<>]|> (\[.*\])?$|> drive_c/windows/Installer$)' || true)
     [ -z "$left" ] || fail "msiexec $args left behind: $left"
 done <<STEPS
 /i older.msi|0|0.9.0.0|this
-/i this.msi|0|1.0.0.1|this
-/i next.msi|0|1.0.0.2|next
-/i older.msi|1603|1.0.0.2|next
+/i this.msi|0|$version|this
+/i next.msi|0|$next|next
+/i older.msi|1603|$next|next
 /x next.msi|0||none
-/i this.msi ADDLOCAL=Main|0|1.0.0.1|main
+/i this.msi ADDLOCAL=Main|0|$version|main
 /x this.msi|0||none
 STEPS
 
@@ -82,6 +83,6 @@ cmp -s signed/corvane-r.exe "signed/msi/Program Files/Corvane/corvane-r.exe" || 
 ! grep -rqa -- "$CORVANE_SIGN_PASSWORD" signed signed.log || fail "the password was written to the build tree or its log"
 
 [ "$failures" -eq 0 ] || { echo "release checks: $failures failed"; exit 1; }
-wineserver -k 2>/dev/null || true
+trap - EXIT && wine --stop-server
 rm -rf "$work"
 echo "release checks passed: reproducible, package, MSI, signing"
