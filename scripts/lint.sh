@@ -16,8 +16,26 @@ tools/client_standin/client_standin.cpp tools/client_standin/stream_decoder.cpp
 tools/client_standin/transcript.cpp bench/launch_benchmark.cpp"
 native_sources="controller/environment_query_posix.cpp fuzz/controller_fuzzer.cpp"
 
-# One file per clang-tidy, two at a time.
-tidy() { printf '%s\n' $2 | xargs -P 2 -n 1 clang-tidy -p "$1" --quiet 2>/dev/null; }
+# One file per clang-tidy, two at a time. Its verdict cannot change while
+# the file, the project's headers, the compile commands, the checks and the
+# tools stay the same, so a clean file is remembered under a hash of all of
+# them (build/lint-cache) and not checked again: most of a warm test run's
+# time otherwise.
+cache=build/lint-cache
+mkdir -p "$cache"
+tidy() {
+    common=$({ cat .clang-tidy "$1/compile_commands.json"
+        git ls-files -co --exclude-standard '*.h' '*.h.in' | xargs cat
+        clang-tidy --version; dpkg-query -W mingw-w64-i686-dev 2>/dev/null || true; } | sha256sum)
+    unchecked="" stamps=""
+    for file in $2; do
+        stamp=$cache/$( (echo "$common"; cat "$file") | sha256sum | cut -c1-32)
+        [ -f "$stamp" ] || { unchecked="$unchecked $file"; stamps="$stamps $stamp"; }
+    done
+    [ -z "$unchecked" ] && return
+    printf '%s\n' $unchecked | xargs -P 2 -n 1 clang-tidy -p "$1" --quiet 2>/dev/null
+    touch $stamps
+}
 tidy build/windows-clang "$windows_sources"
 tidy build/native "$native_sources"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror

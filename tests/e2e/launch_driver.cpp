@@ -1,6 +1,5 @@
 #include "launch_driver.h"
 
-#include "client_registry.h"
 #include "launch_sequence.h"
 
 #include <cstdlib>
@@ -11,6 +10,10 @@
 namespace e2e {
 
 namespace {
+
+// Spelled here, not taken from the launcher's constant: a slip there would
+// otherwise move the tests' key along with the launcher's.
+constexpr char kClientKey[] = "Software\\" CORVANE_CLIENT_VENDOR_KEY "\\spicex";
 
 // A path the build gave us, or the environment's override; under Wine the
 // Linux root is drive Z:.
@@ -61,17 +64,18 @@ std::string standinCommand(const std::string& options) {
            "\" --transcript \"" + scratchPath("transcript.jsonl") + "\" " + options;
 }
 
-void setClientValue(const std::string& data, DWORD type) {
+void setClientValue(const std::string& data, DWORD type, REGSAM view) {
     HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, launcher::kClientKeyPath, 0, nullptr, 0, KEY_SET_VALUE,
-                    nullptr, &key, nullptr);
-    RegSetValueExA(key, launcher::kClientValueName, 0, type,
-                   reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kClientKey, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
+                    &key, nullptr);
+    RegSetValueExA(key, "client", 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                   static_cast<DWORD>(data.size()));
     RegCloseKey(key);
 }
 
 void deleteClientKey() {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, launcher::kClientKeyPath);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kClientKey, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kClientKey, KEY_WOW64_64KEY, 0);
 }
 
 Launch launch(const Variables& variables, const std::string& arguments,

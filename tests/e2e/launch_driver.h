@@ -42,8 +42,10 @@ struct Launch {
 std::string launcherUnderTest(bool checked = true);
 std::string standinCommand(const std::string& options); // writes our transcript
 
-void setClientValue(const std::string& data, DWORD type); // stored as given
-void deleteClientKey();
+// Stored as given, in the 32-bit registry view where a 32-bit client's
+// installer writes, or with KEY_WOW64_64KEY in the 64-bit one.
+void setClientValue(const std::string& data, DWORD type, REGSAM view = 0);
+void deleteClientKey(); // from both views
 
 // `whileSuspended` runs once the launcher's process exists, before it runs.
 Launch launch(const Variables& variables = {}, const std::string& arguments = "",

@@ -29,23 +29,30 @@ zip=corvane-r-$version-win32
 (cd "$zip" && sha256sum --quiet --strict -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 5 ]) ||
     fail "SHA256SUMS does not check out over the five files"
 
-# The MSI under msiexec in a fresh Wine prefix of its own, step by step: after
-# each, the full exit code, the add/remove-programs entries and the installed
-# files as the table says (a made-up next version's readme differs); after an
+# The MSI under msiexec in a 64-bit Wine prefix of its own, as on nearly
+# every desktop, step by step: after each, the full exit code, the
+# add/remove-programs entries of both registry views (the package is 32-bit:
+# its entry belongs in the 32-bit view only) and the files in both Program
+# Files folders (ours in "Program Files (x86)", none in the 64-bit one), as
+# the table says (a made-up next version's readme differs); after an
 # uninstall, all files and software registry as before but for empty keys.
-export CORVANE_WINE_PREFIX="$work/prefix"
+# The prefix is kept between runs, which all end with nothing installed, and
+# made anew after a failed one.
+export CORVANE_WINE_ARCH=win64 CORVANE_WINE_PREFIX="$build/wine-prefix-msi"
 wine() { "$build/wine-run.sh" "$@"; }
-wine --start-server && trap 'wine --stop-server' EXIT
+wine --start-server
+trap 'status=$?; wine --stop-server; [ "$status" -eq 0 ] || rm -rf "$CORVANE_WINE_PREFIX"' EXIT
 cp "first/$msi" this.msi && mkdir -p this/tools && cp first/tools/*/*.exe this/tools
 cp first/corvane-r.exe "$source_dir"/{README.md,LICENSE} this && cp "$source_dir/docs/deployment.md" this/DEPLOYMENT.md
 cp -r this next && echo "next version" >>next/README.md && cp -r this main && rm -r main/tools
 next=${version%.*}.$((${version##*.} + 1)) # differs in the fourth field only
 "$source_dir/installer/build-msi.sh" next "$next" next.msi && "$source_dir/installer/build-msi.sh" this 0.9.0.0 older.msi
 tree() { [ ! -d "$1" ] || (cd "$1" && find . -mindepth 1 \( -type f -exec sha256sum {} + -o -printf '%p/\n' \) | sort); }
-entries() { wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | tr -d '\r' |
-    { grep -E '^ +(DisplayName|DisplayVersion|NoModify|NoRepair|Publisher) ' || true; } | tr -s ' '; }
-want() { [ -z "$1" ] || printf ' %s\n' "DisplayName REG_SZ Corvane Remote Console Client" \
-    "DisplayVersion REG_SZ $1" "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1" "Publisher REG_SZ Corvane"; }
+entries() { for view in 32 64; do echo "view $view:"; wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view |
+    tr -d '\r' | { grep -E '^ +(DisplayName|DisplayVersion|NoModify|NoRepair|Publisher) ' || true; } | tr -s ' '; done; }
+want() { echo "view 32:"; [ -z "$1" ] || printf ' %s\n' "DisplayName REG_SZ Corvane Remote Console Client" \
+    "DisplayVersion REG_SZ $1" "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1" "Publisher REG_SZ Corvane"; echo "view 64:"; }
+programs="$CORVANE_WINE_PREFIX/drive_c/Program Files"
 # Wine's services record network cards whenever they get round to it: left out.
 snapshot() { (cd "$CORVANE_WINE_PREFIX" && find drive_c | sort); for key in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
     wine regedit /E "$key.reg" "$key\\Software" && iconv -f UTF-16 -t UTF-8 "$key.reg" | tr -d '\r' |
@@ -53,8 +60,8 @@ snapshot() { (cd "$CORVANE_WINE_PREFIX" && find drive_c | sort); for key in HKEY
 snapshot >before
 while IFS='|' read -r args code listed expected; do
     got=$({ wine cmd /c "msiexec $args /qn & echo %ERRORLEVEL%" || true; } | tr -d '\r' | tail -n1)
-    state="exit $got $(entries) $(tree "$CORVANE_WINE_PREFIX/drive_c/Program Files/Corvane")"
-    [ "$state" = "exit $code $(want "$listed") $(tree "$expected")" ] || fail "msiexec $args: $state"
+    state="exit $got $(entries) $(tree "$programs (x86)/Corvane") 64-bit: $(tree "$programs/Corvane")"
+    [ "$state" = "exit $code $(want "$listed") $(tree "$expected") 64-bit: " ] || fail "msiexec $args: $state"
     left=$([ -n "$listed" ] || snapshot | diff before - | grep -Ev '^([^<>]|> (\[.*\])?$|> drive_c/windows/Installer$)' || true)
     [ -z "$left" ] || fail "msiexec $args left behind: $left"
 done <<STEPS
@@ -83,6 +90,5 @@ cmp -s signed/corvane-r.exe "signed/msi/Program Files/Corvane/corvane-r.exe" || 
 ! grep -rqa -- "$CORVANE_SIGN_PASSWORD" signed signed.log || fail "the password was written to the build tree or its log"
 
 [ "$failures" -eq 0 ] || { echo "release checks: $failures failed"; exit 1; }
-trap - EXIT && wine --stop-server
 rm -rf "$work"
 echo "release checks passed: reproducible, package, MSI, signing"
