@@ -58,7 +58,9 @@ target_link_options(corvane-r PRIVATE -s -Wl,--gc-sections -Wl,-Map=${CMAKE_BINA
 set_source_files_properties(resources/corvane-r.rc PROPERTIES
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/corvane-r.manifest)
 
+add_subdirectory(tools/common)
 add_subdirectory(tools/client_standin)
+add_subdirectory(tools/check)
 
 include(cmake/signing.cmake)
 include(cmake/packaging.cmake)

@@ -44,23 +44,24 @@ DWORD parentOf(HANDLE snapshot, DWORD processId) {
 
 } // namespace
 
-bool isServedByClient(HANDLE pipe, DWORD clientId) {
+PipeServer classifyPipeServer(HANDLE pipe, DWORD clientId, DWORD& serverId) {
     // Looked up at run time so that the image still loads on XP.
     const auto serverProcessId = reinterpret_cast<GetServerProcessId>(reinterpret_cast<void (*)()>(
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetNamedPipeServerProcessId")));
     if (serverProcessId == nullptr) {
-        return true;
+        return PipeServer::Unasked;
     }
-    ULONG serverId = 0;
-    if (!serverProcessId(pipe, &serverId)) {
-        return false;
+    ULONG answer = 0;
+    if (!serverProcessId(pipe, &answer)) {
+        return PipeServer::Unknown;
     }
+    serverId = answer;
     if (serverId == clientId) {
-        return true; // the usual case, answered without reading the process list
+        return PipeServer::Client; // the usual case, answered without reading the process list
     }
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) {
-        return false;
+        return PipeServer::Unknown;
     }
     DWORD id = serverId;
     ULONGLONG created = 0;
@@ -74,7 +75,7 @@ bool isServedByClient(HANDLE pipe, DWORD clientId) {
         created = parentCreated;
     }
     CloseHandle(snapshot);
-    return traced && id == clientId;
+    return traced && id == clientId ? PipeServer::Descendant : PipeServer::Other;
 }
 
 } // namespace controller

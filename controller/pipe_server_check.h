@@ -9,15 +9,29 @@
 
 namespace controller {
 
-// True when `pipe`, an open client end, is served by process `clientId` or
-// by one of its descendants. A descendant is followed up through parent ids,
-// each parent created no later than its child: a newer process that took a
-// dead parent's id is not mistaken for it.
-//
-// Windows XP cannot say who serves a pipe (GetNamedPipeServerProcessId
-// comes with Vista): there every pipe is accepted, as before the check
-// existed. Where the question can be asked but not answered, the pipe is
-// refused.
-bool isServedByClient(HANDLE pipe, DWORD clientId);
+// Who serves `pipe`, an open client end, as seen from process `clientId`.
+// A descendant is followed up through parent ids, each parent created no
+// later than its child: a newer process that took a dead parent's id is not
+// mistaken for it.
+enum class PipeServer {
+    Client,
+    Descendant, // started by the client, or by one it started, and so on
+    Other,
+    Unknown, // Windows could say, but did not: refused all the same
+    Unasked, // Windows XP cannot say (GetNamedPipeServerProcessId comes with Vista)
+};
+
+// `serverId` receives the server's process id where Windows gives it.
+PipeServer classifyPipeServer(HANDLE pipe, DWORD clientId, DWORD& serverId);
+
+// Whether the launcher sends to the pipe. On XP every pipe is accepted, as
+// before the check existed; where the question can be asked but not
+// answered, the pipe is refused.
+inline bool isServedByClient(HANDLE pipe, DWORD clientId) {
+    DWORD serverId = 0;
+    const PipeServer server = classifyPipeServer(pipe, clientId, serverId);
+    return server == PipeServer::Client || server == PipeServer::Descendant ||
+           server == PipeServer::Unasked;
+}
 
 } // namespace controller

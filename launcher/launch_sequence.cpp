@@ -9,34 +9,6 @@
 
 namespace launcher {
 
-namespace {
-
-// Reads the client's command line. The buffer has one byte more than the
-// registry may fill, so that a value stored without its NUL, even one of the
-// full size, still ends right after the bytes the registry delivered.
-int readClientCommandLine(char (&commandLine)[kCommandLineSize + 1]) {
-    HKEY key = nullptr;
-    // No registry-view flag: a 32-bit launcher reads the 32-bit view, where a
-    // 32-bit client's installer registers itself.
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClientKeyPath, 0, KEY_QUERY_VALUE, &key) !=
-        ERROR_SUCCESS) {
-        return -1;
-    }
-    DWORD size = kCommandLineSize;
-    const LONG result = RegQueryValueExA(key, kClientValueName,
-                                         nullptr, // reserved
-                                         nullptr, // the stored type is not examined
-                                         reinterpret_cast<BYTE*>(commandLine), &size);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS) {
-        return -1;
-    }
-    commandLine[size] = '\0';
-    return 0;
-}
-
-} // namespace
-
 // Formatted by hand: the C library's formatted output would add more to the executable
 // than all of the launcher's own code, for this one number.
 void formatPipePath(char (&path)[kPipePathSize], unsigned long processId) {
@@ -55,12 +27,37 @@ void formatPipePath(char (&path)[kPipePathSize], unsigned long processId) {
     *at = '\0';
 }
 
-int runLaunch(controller::ControllerConnection& connection) {
-    char commandLine[kCommandLineSize + 1] = {};
-    if (readClientCommandLine(commandLine) != 0) {
+// The buffer has one byte more than the registry may fill, so that a value
+// stored without its NUL, even one of the full size, still ends right after
+// the bytes the registry delivered.
+int readClientCommandLine(char (&commandLine)[kCommandLineSize + 1], REGSAM view,
+                          ClientValue* found) {
+    ClientValue unused;
+    ClientValue& value = found != nullptr ? *found : unused;
+    HKEY key = nullptr;
+    // No registry-view flag of our own: a 32-bit launcher reads the 32-bit
+    // view, where a 32-bit client's installer registers itself.
+    value.keyError =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClientKeyPath, 0, KEY_QUERY_VALUE | view, &key);
+    if (value.keyError != ERROR_SUCCESS) {
         return -1;
     }
+    value.size = kCommandLineSize;
+    value.valueError = RegQueryValueExA(key, kClientValueName,
+                                        nullptr, // reserved
+                                        // the launcher does not examine the stored type
+                                        found != nullptr ? &value.type : nullptr,
+                                        reinterpret_cast<BYTE*>(commandLine), &value.size);
+    RegCloseKey(key);
+    if (value.valueError != ERROR_SUCCESS) {
+        return -1;
+    }
+    commandLine[value.size] = '\0';
+    return 0;
+}
 
+int startClient(controller::ControllerConnection& connection, char* commandLine,
+                PROCESS_INFORMATION& process) {
     // The client serves its controller pipe under the name we give it; our
     // process id keeps concurrent launches apart.
     char pipePath[kPipePathSize];
@@ -78,7 +75,6 @@ int runLaunch(controller::ControllerConnection& connection) {
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr,     // the program is the command line's first word
                         commandLine, // as stored; CreateProcessA may write to it
                         nullptr,     // default process security
@@ -90,9 +86,20 @@ int runLaunch(controller::ControllerConnection& connection) {
                         &startup, &process)) {
         return -1;
     }
-
     if (kCheckPipeServer) {
         connection.setClientProcess(process.dwProcessId);
+    }
+    return 0;
+}
+
+int runLaunch(controller::ControllerConnection& connection) {
+    char commandLine[kCommandLineSize + 1] = {};
+    if (readClientCommandLine(commandLine) != 0) {
+        return -1;
+    }
+    PROCESS_INFORMATION process = {};
+    if (startClient(connection, commandLine, process) != 0) {
+        return -1;
     }
     // On failure the client keeps running on its own; it is not ours to stop.
     if (connection.open() != 0) {

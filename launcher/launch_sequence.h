@@ -24,6 +24,29 @@ constexpr bool kCheckPipeServer = CORVANE_CHECK_PIPE_SERVER;
 // the pipe the client is told to serve.
 void formatPipePath(char (&path)[kPipePathSize], unsigned long processId);
 
+// What the registry answered about the client's command line. The launcher
+// only asks whether the value was read; the check tool tells an admin why not.
+struct ClientValue {
+    LONG keyError = ERROR_SUCCESS;   // opening the key
+    LONG valueError = ERROR_SUCCESS; // reading the value; ERROR_MORE_DATA: too long
+    DWORD type = REG_NONE;
+    DWORD size = 0; // the value's length in bytes, also when it is too long
+};
+
+// Reads the client's command line, NUL-terminated right after the bytes the
+// registry delivered: 0, or -1 when the key or the value cannot be read or
+// the value is longer than kCommandLineSize. View 0 is the launcher's own,
+// the 32-bit one on 64-bit Windows; `found`, when given, receives the answer.
+int readClientCommandLine(char (&commandLine)[kCommandLineSize + 1], REGSAM view = 0,
+                          ClientValue* found = nullptr);
+
+// Names this process's controller pipe in the environment the client
+// inherits and as the connection's path, then starts the client as the
+// command line says and tells the connection which process it is: 0, or -1
+// when the variable cannot be set or the client cannot be started.
+int startClient(controller::ControllerConnection& connection, char* commandLine,
+                PROCESS_INFORMATION& process);
+
 // 0 once the client has run and exited; -1 at the first failure, with the
 // client, if it was started, left running. The connection is left as the
 // run leaves it; closing it is the caller's job.

@@ -59,6 +59,10 @@ std::string launcherUnderTest(bool checked) {
                    : windowsPath("", CORVANE_UNCHECKED_LAUNCHER_PATH);
 }
 
+std::string checkToolUnderTest() {
+    return windowsPath("", CORVANE_CHECK_TOOL_PATH);
+}
+
 std::string standinCommand(const std::string& options) {
     return "\"" + windowsPath("CORVANE_STANDIN_UNDER_TEST", CORVANE_STANDIN_PATH) +
            "\" --transcript \"" + scratchPath("transcript.jsonl") + "\" " + options;

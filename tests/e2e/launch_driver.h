@@ -40,6 +40,7 @@ struct Launch {
 // compiler's build of the same sources); unchecked: the launcher built with
 // CORVANE_CHECK_PIPE_SERVER off.
 std::string launcherUnderTest(bool checked = true);
+std::string checkToolUnderTest();
 std::string standinCommand(const std::string& options); // writes our transcript
 
 // Stored as given, in the 32-bit registry view where a 32-bit client's

@@ -136,93 +136,56 @@ TEST_P(Launcher, ExitsAsTheRowSays) {
 INSTANTIATE_TEST_SUITE_P(Cases, Launcher, ::testing::ValuesIn(kRows),
                          [](const auto& row) { return std::string(row.param.name); });
 
-// A local process that creates the launcher's pipe before the client does.
-// Like a determined squatter it takes every connection it is offered, one
-// after another, and keeps what is sent on them.
+// A local process that creates the launcher's pipe before the client does,
+// with as many instances as it likes: each of the launcher's attempts takes
+// one that is listening, and is refused or sent to.
 struct Squatter {
-    HANDLE pipe = INVALID_HANDLE_VALUE;
-    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE thread = nullptr;
-    int connections = 0;
-    std::string received;
-
-    void start(const std::string& path, DWORD instances) {
-        pipe = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                PIPE_TYPE_MESSAGE, instances, 0, 65536, 0, nullptr);
-        thread = CreateThread(nullptr, 0, serve, this, 0, nullptr);
+    std::vector<HANDLE> pipes;
+    ~Squatter() {
+        for (HANDLE pipe : pipes) {
+            CloseHandle(pipe);
+        }
     }
 
-    static DWORD WINAPI serve(void* self) {
-        static_cast<Squatter*>(self)->serveConnections();
-        return 0;
-    }
-
-    void serveConnections() {
-        OVERLAPPED io = {};
-        io.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        const HANDLE events[] = {io.hEvent, stop};
-        for (DWORD got = 0;; DisconnectNamedPipe(pipe)) {
-            const DWORD error = ConnectNamedPipe(pipe, &io) ? ERROR_SUCCESS : GetLastError();
-            if (error == ERROR_IO_PENDING &&
-                WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
-                CancelIo(pipe);
-                GetOverlappedResult(pipe, &io, &got, TRUE);
-                break;
-            }
-            // Connected, or connected and already closed again.
-            if (error != ERROR_IO_PENDING && error != ERROR_PIPE_CONNECTED &&
-                error != ERROR_NO_DATA) {
-                break;
-            }
-            ++connections;
+    // Attempts that reached it, and what they sent.
+    int connections(std::string& received) const {
+        int connected = 0;
+        for (HANDLE pipe : pipes) {
             char buffer[65536];
-            while ((ReadFile(pipe, buffer, sizeof buffer, nullptr, &io) ||
-                    GetLastError() == ERROR_IO_PENDING) &&
-                   GetOverlappedResult(pipe, &io, &got, TRUE)) {
+            DWORD got = 0;
+            while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &got, nullptr) && got > 0 &&
+                   ReadFile(pipe, buffer, sizeof buffer, &got, nullptr)) {
                 received.append(buffer, got);
             }
+            connected += GetLastError() == ERROR_BROKEN_PIPE ? 1 : 0;
         }
-        CloseHandle(io.hEvent);
-    }
-
-    void finish() {
-        SetEvent(stop);
-        if (thread != nullptr) {
-            WaitForSingleObject(thread, INFINITE);
-            CloseHandle(thread);
-            thread = nullptr;
-        }
-    }
-
-    ~Squatter() {
-        finish();
-        CloseHandle(pipe);
-        CloseHandle(stop);
+        return connected;
     }
 };
 
 struct ServerCase {
     const char* name;
-    DWORD squatterInstances; // 0: no squatter
+    DWORD squatterInstances; // created before the client starts; 0: no squatter
+    DWORD maxInstances;      // as many: the client cannot create its own
     const char* options;     // the stand-in's
     bool checked;            // CORVANE_CHECK_PIPE_SERVER on
     DWORD exitCode;
     Messages client;
     std::string squatter;    // what the squatter receives
-    int connections;         // the launcher's attempts the squatter got; -1: as timing has it
+    int connections;         // the launcher's attempts that reached the squatter
     bool servedByDescendant; // the pipe comes from a process the client started
 };
 
 // clang-format off
 const ServerCase kServers[] = {
-    {"SquatterRefusedClientServed", PIPE_UNLIMITED_INSTANCES, "", true, 0, kBare, "", -1, false},
+    {"SquatterRefusedClientServed", 1, PIPE_UNLIMITED_INSTANCES, "", true, 0, kBare, "", 1, false},
     // The client cannot create its pipe: ten attempts a second apart, then -1.
-    {"SquatterHoldsTheOnlyInstance", 1, "--linger-ms 30000", true, kFailed, {}, "", 10, false},
+    {"SquatterHoldsEveryInstance", 12, 12, "--linger-ms 30000", true, kFailed, {}, "", 10, false},
     // The client's program starts one that starts the one serving the pipe.
-    {"ServedFromTheClientsGrandchild", 0, "--serve-from-child --serve-from-child", true, 0, kBare,
-     "", 0, true},
-    {"CheckSwitchedOff", PIPE_UNLIMITED_INSTANCES, "--no-pipe", false, 0, {},
-     kInit + kShow + kConnect, -1, false},
+    {"ServedFromTheClientsGrandchild", 0, 0, "--serve-from-child --serve-from-child", true, 0,
+     kBare, "", 0, true},
+    {"CheckSwitchedOff", 1, PIPE_UNLIMITED_INSTANCES, "--no-pipe", false, 0, {},
+     kInit + kShow + kConnect, 1, false},
 };
 // clang-format on
 
@@ -233,20 +196,21 @@ TEST_P(PipeServer, OnlyTheClientOrItsDescendantsAreSent) {
     setClientValue(standinCommand(c.options) + '\0', REG_SZ);
     Squatter squatter;
     const Launch run = launch({}, "", "", launcherUnderTest(c.checked), [&](DWORD launcherId) {
-        if (c.squatterInstances > 0) {
-            squatter.start(pipePathOf(launcherId), c.squatterInstances);
+        for (DWORD i = 0; i < c.squatterInstances; ++i) {
+            squatter.pipes.push_back(CreateNamedPipeA(pipePathOf(launcherId).c_str(),
+                                                      PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE,
+                                                      c.maxInstances, 0, 65536, 0, nullptr));
         }
     });
-    squatter.finish();
+    std::string received;
+    const int connections = squatter.connections(received);
     EXPECT_EQ(run.exitCode, c.exitCode);
     EXPECT_EQ(run.messages(), c.client);
-    EXPECT_EQ(squatter.received, c.squatter);
-    // Wine's DeleteFileA opens the pipe it is asked to remove: one more
-    // connection when the launcher removes the path at the end.
-    const bool removalConnects = c.squatterInstances > 0 && probe::runningUnderWine();
-    if (c.connections >= 0) {
-        EXPECT_EQ(squatter.connections, c.connections + (removalConnects ? 1 : 0));
-    }
+    EXPECT_EQ(received, c.squatter);
+    // Wine's DeleteFileA opens the pipe it removes: with an instance still
+    // listening, the launcher's removal of the path reaches the squatter too.
+    const bool left = static_cast<int>(c.squatterInstances) > c.connections;
+    EXPECT_EQ(connections, c.connections + (left && probe::runningUnderWine() ? 1 : 0));
     EXPECT_EQ(run.first("start").value("parent_pid", 0u) != run.pid, c.servedByDescendant);
     if (c.exitCode != 0) {
         EXPECT_GE(ms(run.startUs, run.endUs), 9950);

@@ -3,33 +3,22 @@
 // masked.
 #pragma once
 
+#include "json_line.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 namespace standin {
 
-// One flat JSON object. Strings are byte strings in the ANSI code page; a byte
-// of 0x80 and above is written as \u00XX, so the exact bytes come back out.
-class JsonLine {
-public:
-    explicit JsonLine(const char* event);
-    JsonLine& add(const char* name, const std::string& value);
-    JsonLine& add(const char* name, const char* value) { return add(name, std::string(value)); }
-    JsonLine& add(const char* name, long long value);
-    JsonLine& add(const char* name, bool value);
-    std::string finish() const { return text_ + "}"; }
-
-private:
-    void key(const char* name);
-    std::string text_;
-};
+using tools::JsonLine;
 
 std::string hexBytes(const std::uint8_t* block, std::uint32_t length);
 
 class Transcript {
 public:
-    Transcript(const char* jsonPath, const char* readablePath);
+    // The password is masked wherever it is written unless `revealPassword`.
+    Transcript(const char* jsonPath, const char* readablePath, bool revealPassword);
     ~Transcript();
     Transcript(const Transcript&) = delete;
     Transcript& operator=(const Transcript&) = delete;
@@ -40,10 +29,17 @@ public:
     // NOLINTNEXTLINE(cert-dcl50-cpp): printf-style, checked by the format attribute
     void readable(const char* format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)));
 
+    bool revealsPassword() const { return revealPassword_; }
+    // A secret value as it may be written: all asterisks unless revealed.
+    std::string shown(bool secret, const std::string& value) const {
+        return secret && !revealPassword_ ? std::string(value.size(), '*') : value;
+    }
+
 private:
     std::FILE* json_ = nullptr;
     std::FILE* readable_ = nullptr;
     bool ownsReadable_ = false;
+    bool revealPassword_ = false;
 };
 
 } // namespace standin

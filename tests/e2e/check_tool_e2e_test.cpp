@@ -1,0 +1,113 @@
+// corvane-r-check.exe end to end under Wine: the prefix's real registry, the
+// stand-in as the client, and what the tool tells an admin.
+#include "launch_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using namespace e2e;
+
+enum class Value { StandIn, None, TooLong, NoProgram, Only64BitView, UnquotedWithSpaces };
+
+struct CheckCase {
+    const char* name;
+    Value value;
+    const char* standin; // the stand-in's options, where it is the client
+    const char* options; // the tool's
+    bool squatter;       // another process serves the pipe before the client
+    DWORD exitCode;
+    const char* line; // a line of the output starts with this
+    const char* says; // and says this
+};
+
+// clang-format off
+const CheckCase kCases[] = {
+    {"ClientServesItsPipe", Value::StandIn, "", "--start", false, 0, "ok    server: ",
+     "client-standin.exe), the client itself: the launcher would send to it"},
+    {"KeyMissing", Value::None, "", "", false, 1, "FAIL  registry: ", "spicex (32-bit view) does not exist"},
+    {"ValueTooLong", Value::TooLong, "", "", false, 1, "FAIL  registry: ", "is 1025 bytes"},
+    {"ProgramMissing", Value::NoProgram, "", "", false, 1, "FAIL  program: ",
+     "Z:\\no\\such\\client.exe does not exist"},
+    {"ValueInTheOtherView", Value::Only64BitView, "", "", false, 1, "FAIL  registry: ",
+     "the 64-bit view has the value"},
+    {"UnquotedPathWithSpaces", Value::UnquotedWithSpaces, "", "", false, 1, "FAIL  program: ",
+     "not quoted, so Windows runs C:\\corvane.exe rather than C:\\corvane check\\client.exe"},
+    {"ServedFromTheClientsChild", Value::StandIn, "--serve-from-child", "--start", false, 0,
+     "ok    server: ", "a process the client started: the launcher would send to it"},
+    // Ten attempts, each finding the squatter's pipe and none the client's.
+    {"ServedByAnotherProcess", Value::StandIn, "--no-pipe", "--start", true, 1, "FAIL  server: ",
+     "(check_tool_e2e_tests.exe), another process, not started by the client: the launcher "
+     "refuses to send to it"},
+};
+// clang-format on
+
+void store(const CheckCase& c) {
+    deleteClientKey();
+    const std::string standin = standinCommand(c.standin) + '\0';
+    switch (c.value) {
+    case Value::StandIn:
+        return setClientValue(standin, REG_SZ);
+    case Value::None:
+        return;
+    case Value::TooLong:
+        return setClientValue(std::string(1025, 'x'), REG_BINARY);
+    case Value::NoProgram:
+        return setClientValue("Z:\\no\\such\\client.exe --x", REG_SZ);
+    case Value::Only64BitView:
+        return setClientValue(standin, REG_SZ, KEY_WOW64_64KEY);
+    case Value::UnquotedWithSpaces:
+        // What Windows tries first exists too.
+        CreateDirectoryA("C:\\corvane check", nullptr);
+        CloseHandle(CreateFileA("C:\\corvane check\\client.exe", GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, 0, nullptr));
+        CloseHandle(
+            CreateFileA("C:\\corvane.exe", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        return setClientValue("C:\\corvane check\\client.exe --x", REG_SZ);
+    }
+}
+
+class CheckTool : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(CheckTool, TellsWhyALaunchWouldFail) {
+    const CheckCase& c = GetParam();
+    const char* arch = std::getenv("CORVANE_WINE_ARCH");
+    if (c.value == Value::Only64BitView && arch != nullptr && std::string(arch) == "win32") {
+        GTEST_SKIP() << "one registry view";
+    }
+    store(c);
+    std::vector<HANDLE> squatter;
+    const Launch run =
+        launch({}, " " + std::string(c.options), "", checkToolUnderTest(), [&](DWORD toolId) {
+            if (c.squatter) {
+                squatter.push_back(CreateNamedPipeA(pipePathOf(toolId).c_str(), PIPE_ACCESS_DUPLEX,
+                                                    PIPE_TYPE_MESSAGE, 12, 0, 0, 0, nullptr));
+            }
+        });
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
+    bool said = false;
+    std::string last;
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line); last = line) {
+        said = said || (line.rfind(c.line, 0) == 0 && line.find(c.says) != std::string::npos);
+    }
+    EXPECT_TRUE(said) << run.output;
+    EXPECT_EQ(last, c.exitCode == 0 ? "a launch would succeed\r" : "a launch would fail\r");
+    if (c.squatter) {
+        EXPECT_GE(run.endUs - run.startUs, 9950000); // all ten attempts
+    }
+    // The client it started, whichever process served the pipe, is ended.
+    EXPECT_FALSE(stopIfRunning(run.first("start").value("pid", 0u)));
+    for (HANDLE pipe : squatter) {
+        CloseHandle(pipe);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CheckTool, ::testing::ValuesIn(kCases),
+                         [](const auto& c) { return std::string(c.param.name); });
+
+} // namespace

@@ -1,0 +1,35 @@
+// The check tool's findings: one line each for a person, `ok`, `warn` or
+// `FAIL` with what to do about a failure, or one JSON line each for scripts
+// and inventory tools; then the verdict.
+#pragma once
+
+#include "json_line.h"
+
+#include <string>
+#include <vector>
+
+namespace check {
+
+enum class Level { Ok, Warn, Fail };
+
+class Report {
+public:
+    // The finding's JSON line, for the details a script may want.
+    tools::JsonLine& add(Level level, const char* check, const std::string& text,
+                         const std::string& advice = "");
+    bool failed() const { return failed_; }
+    // Prints every finding and the verdict; returns the exit status, 0 when
+    // nothing failed, 1 otherwise.
+    int print(bool json, const char* verdictOk, const char* verdictFailed) const;
+
+private:
+    struct Finding {
+        Level level;
+        std::string line; // for a person
+        tools::JsonLine json;
+    };
+    std::vector<Finding> findings_;
+    bool failed_ = false;
+};
+
+} // namespace check
