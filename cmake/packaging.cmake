@@ -1,7 +1,7 @@
-# cmake --install and a CPack ZIP: the launcher, the stand-in client as a
-# diagnostic tool, the documents, and SHA256SUMS over all of them.
+# cmake --install and a CPack ZIP: the launcher, the check tool and the
+# stand-in client as diagnostic tools, the documents, and SHA256SUMS over all of them.
 install(TARGETS corvane-r RUNTIME DESTINATION .)
-install(TARGETS client-standin RUNTIME DESTINATION tools)
+install(TARGETS client-standin corvane-r-check RUNTIME DESTINATION tools)
 install(FILES README.md LICENSE DESTINATION .)
 install(FILES docs/deployment.md DESTINATION . RENAME DEPLOYMENT.md)
 
@@ -9,7 +9,8 @@ install(FILES docs/deployment.md DESTINATION . RENAME DEPLOYMENT.md)
 install(CODE [[
     set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
     set(sums "")
-    foreach(file corvane-r.exe tools/client-standin.exe README.md DEPLOYMENT.md LICENSE)
+    foreach(file corvane-r.exe tools/client-standin.exe tools/corvane-r-check.exe README.md
+                 DEPLOYMENT.md LICENSE)
         file(SHA256 "${root}/${file}" hash)
         string(APPEND sums "${hash}  ${file}\n")
     endforeach()
@@ -49,7 +50,7 @@ if(WIXL)
         BYPRODUCTS ${CORVANE_MSI}
         COMMENT "Building corvane-r-${PROJECT_VERSION}.msi"
         VERBATIM)
-    add_dependencies(msi corvane-r client-standin)
+    add_dependencies(msi corvane-r client-standin corvane-r-check)
 else()
     add_custom_target(msi COMMAND ${CMAKE_COMMAND} -E echo
         "the MSI needs wixl and msitools: install the Debian packages wixl and msitools" COMMAND false)

@@ -27,7 +27,8 @@ struct CheckCase {
 
 // clang-format off
 const CheckCase kCases[] = {
-    {"ClientServesItsPipe", Value::StandIn, "", "--start", false, 0, "ok    server: ",
+    // The stand-ins would stay: the tool ends them.
+    {"ClientServesItsPipe", Value::StandIn, "--linger-ms 30000", "--start", false, 0, "ok    server: ",
      "client-standin.exe), the client itself: the launcher would send to it"},
     {"KeyMissing", Value::None, "", "", false, 1, "FAIL  registry: ", "spicex (32-bit view) does not exist"},
     {"ValueTooLong", Value::TooLong, "", "", false, 1, "FAIL  registry: ", "is 1025 bytes"},
@@ -37,7 +38,7 @@ const CheckCase kCases[] = {
      "the 64-bit view has the value"},
     {"UnquotedPathWithSpaces", Value::UnquotedWithSpaces, "", "", false, 1, "FAIL  program: ",
      "not quoted, so Windows runs C:\\corvane.exe rather than C:\\corvane check\\client.exe"},
-    {"ServedFromTheClientsChild", Value::StandIn, "--serve-from-child", "--start", false, 0,
+    {"ServedFromTheClientsChild", Value::StandIn, "--serve-from-child --linger-ms 30000", "--start", false, 0,
      "ok    server: ", "a process the client started: the launcher would send to it"},
     // Ten attempts, each finding the squatter's pipe and none the client's.
     {"ServedByAnotherProcess", Value::StandIn, "--no-pipe", "--start", true, 1, "FAIL  server: ",

@@ -21,13 +21,13 @@ cmp -s "first/$msi" "second/at/another/depth/$msi" || fail "two clean builds dif
 [ "$signed" = 1 ] || cmp -s first/corvane-r.exe "$build/corvane-r.exe" ||
     fail "this build tree's executable differs from the clean builds"
 
-# The ZIP holds the five files and their checksums, which check out.
+# The ZIP holds the six files and their checksums, which check out.
 zip=corvane-r-$version-win32
 (cd "$build" && cpack -B "$work/package" >/dev/null) && cmake -E tar xf "package/$zip.zip"
 [ "$(cd "$zip" && find . -type f | sort | tr '\n' ' ')" = "./DEPLOYMENT.md ./LICENSE ./README.md ./SHA256SUMS \
-./corvane-r.exe ./tools/client-standin.exe " ] || fail "the ZIP holds: $(find "$zip" -type f)"
-(cd "$zip" && sha256sum --quiet --strict -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 5 ]) ||
-    fail "SHA256SUMS does not check out over the five files"
+./corvane-r.exe ./tools/client-standin.exe ./tools/corvane-r-check.exe " ] || fail "the ZIP holds: $(find "$zip" -type f)"
+(cd "$zip" && sha256sum --quiet --strict -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 6 ]) ||
+    fail "SHA256SUMS does not check out over the six files"
 
 # The MSI under msiexec in a 64-bit Wine prefix of its own, as on nearly
 # every desktop, step by step: after each, the full exit code, the
@@ -42,7 +42,7 @@ export CORVANE_WINE_ARCH=win64 CORVANE_WINE_PREFIX="$build/wine-prefix-msi"
 wine() { "$build/wine-run.sh" "$@"; }
 wine --start-server
 trap 'status=$?; wine --stop-server; [ "$status" -eq 0 ] || rm -rf "$CORVANE_WINE_PREFIX"' EXIT
-cp "first/$msi" this.msi && mkdir -p this/tools && cp first/tools/*/*.exe this/tools
+cp "first/$msi" this.msi && mkdir -p this/tools && cp first/tools/*/*.exe first/corvane-r-check.exe this/tools
 cp first/corvane-r.exe "$source_dir"/{README.md,LICENSE} this && cp "$source_dir/docs/deployment.md" this/DEPLOYMENT.md
 cp -r this next && echo "next version" >>next/README.md && cp -r this main && rm -r main/tools
 next=${version%.*}.$((${version##*.} + 1)) # differs in the fourth field only
