@@ -14,6 +14,20 @@ clean_build() { # DIR [CMAKE ARGS]
     cmake --build "$1" --target msi >"$1.log" 2>&1
 }
 
+# The MSI's 64-bit prefix, kept between runs (which all end with nothing
+# installed) and made anew after a failed one, starts, and its state before
+# any install is taken, while the builds below run: Wine mostly waits.
+export CORVANE_WINE_ARCH=win64 CORVANE_WINE_PREFIX="$build/wine-prefix-msi"
+wine() { "$build/wine-run.sh" "$@"; }
+programs="$CORVANE_WINE_PREFIX/drive_c/Program Files"
+# Wine's services record network cards whenever they get round to it: left out.
+snapshot() { (cd "$CORVANE_WINE_PREFIX" && find drive_c | sort); for key in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
+    wine regedit /E "$key.reg" "$key\\Software" && iconv -f UTF-16 -t UTF-8 "$key.reg" | tr -d '\r' |
+        awk '/^\[/ { skip = /\\NetworkCards(\\|\])/ } !skip'; done; }
+wine --start-server
+trap 'status=$?; wine --stop-server; [ "$status" -eq 0 ] || rm -rf "$CORVANE_WINE_PREFIX"' EXIT
+snapshot >before & snapped=$!
+
 # Clean builds in two other folders and time zones give the same MSI, and so
 # the same executable, which this build tree has too unless it is signed.
 clean_build first && TZ=XST-14 clean_build second/at/another/depth
@@ -36,12 +50,6 @@ zip=corvane-r-$version-win32
 # Files folders (ours in "Program Files (x86)", none in the 64-bit one), as
 # the table says (a made-up next version's readme differs); after an
 # uninstall, all files and software registry as before but for empty keys.
-# The prefix is kept between runs, which all end with nothing installed, and
-# made anew after a failed one.
-export CORVANE_WINE_ARCH=win64 CORVANE_WINE_PREFIX="$build/wine-prefix-msi"
-wine() { "$build/wine-run.sh" "$@"; }
-wine --start-server
-trap 'status=$?; wine --stop-server; [ "$status" -eq 0 ] || rm -rf "$CORVANE_WINE_PREFIX"' EXIT
 cp "first/$msi" this.msi && mkdir -p this/tools && cp first/tools/*/*.exe first/corvane-r-check.exe this/tools
 cp first/corvane-r.exe "$source_dir"/{README.md,LICENSE} this && cp "$source_dir/docs/deployment.md" this/DEPLOYMENT.md
 cp -r this next && echo "next version" >>next/README.md && cp -r this main && rm -r main/tools
@@ -52,12 +60,13 @@ entries() { for view in 32 64; do echo "view $view:"; wine reg query 'HKLM\Softw
     tr -d '\r' | { grep -E '^ +(DisplayName|DisplayVersion|NoModify|NoRepair|Publisher) ' || true; } | tr -s ' '; done; }
 want() { echo "view 32:"; [ -z "$1" ] || printf ' %s\n' "DisplayName REG_SZ Corvane Remote Console Client" \
     "DisplayVersion REG_SZ $1" "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1" "Publisher REG_SZ Corvane"; echo "view 64:"; }
-programs="$CORVANE_WINE_PREFIX/drive_c/Program Files"
-# Wine's services record network cards whenever they get round to it: left out.
-snapshot() { (cd "$CORVANE_WINE_PREFIX" && find drive_c | sort); for key in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
-    wine regedit /E "$key.reg" "$key\\Software" && iconv -f UTF-16 -t UTF-8 "$key.reg" | tr -d '\r' |
-        awk '/^\[/ { skip = /\\NetworkCards(\\|\])/ } !skip'; done; }
-snapshot >before
+# A signed build, for the last section, meanwhile.
+export CORVANE_SIGN_PASSWORD="throwaway-$$-$EPOCHREALTIME"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Corvane test signer" \
+    -addext extendedKeyUsage=codeSigning -keyout key.pem -out cert.pem 2>/dev/null
+openssl pkcs12 -export -inkey key.pem -in cert.pem -passout env:CORVANE_SIGN_PASSWORD -out signer.p12
+clean_build signed -DCORVANE_SIGN_PKCS12="$work/signer.p12" & signing=$!
+wait "$snapped"
 while IFS='|' read -r args code listed expected; do
     got=$({ wine cmd /c "msiexec $args /qn & echo %ERRORLEVEL%" || true; } | tr -d '\r' | tail -n1)
     state="exit $got $(entries) $(tree "$programs (x86)/Corvane") 64-bit: $(tree "$programs/Corvane")"
@@ -76,11 +85,7 @@ STEPS
 
 # Signed with a throwaway certificate: both files verify with SHA-256, the MSI
 # holds the signed executable, and the password is written nowhere.
-export CORVANE_SIGN_PASSWORD="throwaway-$$-$EPOCHREALTIME"
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Corvane test signer" \
-    -addext extendedKeyUsage=codeSigning -keyout key.pem -out cert.pem 2>/dev/null
-openssl pkcs12 -export -inkey key.pem -in cert.pem -passout env:CORVANE_SIGN_PASSWORD -out signer.p12
-clean_build signed -DCORVANE_SIGN_PKCS12="$work/signer.p12"
+wait "$signing"
 for file in corvane-r.exe "$msi"; do
     verify=$(osslsigncode verify -CAfile cert.pem -in "signed/$file" 2>&1) || fail "$file: not verified: $verify"
     printf '%s\n' "$verify" | grep -qi 'digest algorithm *: *SHA256' || fail "$file: not SHA-256"
@@ -90,5 +95,5 @@ cmp -s signed/corvane-r.exe "signed/msi/Program Files/Corvane/corvane-r.exe" || 
 ! grep -rqa -- "$CORVANE_SIGN_PASSWORD" signed signed.log || fail "the password was written to the build tree or its log"
 
 [ "$failures" -eq 0 ] || { echo "release checks: $failures failed"; exit 1; }
-rm -rf "$work"
+cd "$build" && rm -rf "$work"
 echo "release checks passed: reproducible, package, MSI, signing"
