@@ -153,6 +153,7 @@ struct Squatter {
         for (HANDLE pipe : pipes) {
             char buffer[65536];
             DWORD got = 0;
+            SetLastError(ERROR_SUCCESS);
             while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &got, nullptr) && got > 0 &&
                    ReadFile(pipe, buffer, sizeof buffer, &got, nullptr)) {
                 received.append(buffer, got);
@@ -178,6 +179,7 @@ struct ServerCase {
 
 // clang-format off
 const ServerCase kServers[] = {
+    // The squatter's instance has listened longest: the first attempt reaches it.
     {"SquatterRefusedClientServed", 1, PIPE_UNLIMITED_INSTANCES, "", true, 0, kBare, "", 1, false},
     // The client cannot create its pipe: ten attempts a second apart, then -1.
     {"SquatterHoldsEveryInstance", 12, 12, "--linger-ms 30000", true, kFailed, {}, "", 10, false},
