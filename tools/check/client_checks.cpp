@@ -112,11 +112,9 @@ int checkRegistry(Report& report, char (&commandLine)[launcher::kCommandLineSize
     // A 64-bit installer writes the other view, which a 32-bit program
     // never reads.
     char other[launcher::kCommandLineSize + 1] = {};
-    launcher::ClientValue otherFound;
     const bool missing =
         found.keyError == ERROR_FILE_NOT_FOUND || found.valueError == ERROR_FILE_NOT_FOUND;
-    if (wow64 && missing &&
-        launcher::readClientCommandLine(other, KEY_WOW64_64KEY, &otherFound) == 0) {
+    if (wow64 && missing && launcher::readClientCommandLine(other, KEY_WOW64_64KEY) == 0) {
         report
             .add(Level::Fail, "registry",
                  "the 64-bit view has the value (" + std::string(other) +
