@@ -82,6 +82,11 @@ void deleteClientKey() {
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kClientKey, KEY_WOW64_64KEY, 0);
 }
 
+bool oneRegistryView() {
+    const char* arch = std::getenv("CORVANE_WINE_ARCH");
+    return arch != nullptr && std::string(arch) == "win32";
+}
+
 Launch launch(const Variables& variables, const std::string& arguments,
               const std::string& directory, const std::string& launcher,
               const std::function<void(DWORD pid)>& whileSuspended) {

@@ -47,6 +47,10 @@ std::string standinCommand(const std::string& options); // writes our transcript
 // installer writes, or with KEY_WOW64_64KEY in the 64-bit one.
 void setClientValue(const std::string& data, DWORD type, REGSAM view = 0);
 void deleteClientKey(); // from both views
+// True in the 32-bit prefix's run, which leaves the cases that need two
+// registry views to the 64-bit one; anywhere else they run, and fail on a
+// system with one view.
+bool oneRegistryView();
 
 // `whileSuspended` runs once the launcher's process exists, before it runs.
 Launch launch(const Variables& variables = {}, const std::string& arguments = "",

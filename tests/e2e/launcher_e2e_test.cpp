@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -65,13 +64,6 @@ void storeClient(const Row& row) {
     }
     command += row.options;
     setClientValue(row.stored.nul ? command + '\0' : command, row.stored.type, row.stored.view);
-}
-
-// The 32-bit prefix's run leaves the rows that need two registry views to
-// the 64-bit one; anywhere else they run, and fail on a system with one view.
-bool oneRegistryView() {
-    const char* arch = std::getenv("CORVANE_WINE_ARCH");
-    return arch != nullptr && std::string(arch) == "win32";
 }
 
 const Messages kBare = {kInit, kShow, kConnect};
