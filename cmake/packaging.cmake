@@ -29,17 +29,11 @@ include(CPack)
 # built from the same installed files, signed like the executable when
 # signing is configured.
 find_program(WIXL wixl)
-# The package's version is the project's; the executable's version resource
-# must say the same, or add/remove programs and the file would disagree.
-file(STRINGS ${CMAKE_SOURCE_DIR}/resources/corvane-r.rc rc_version REGEX "define CORVANE_VERSION_TEXT")
-if(NOT rc_version MATCHES "\"${PROJECT_VERSION}\"")
-    message(FATAL_ERROR "resources/corvane-r.rc has ${rc_version}; the project is at ${PROJECT_VERSION}")
-endif()
 set(CORVANE_MSI ${CMAKE_BINARY_DIR}/corvane-r-${PROJECT_VERSION}.msi)
 set(msi_stage ${CMAKE_BINARY_DIR}/msi-stage)
 set(msi_signing "")
 if(CORVANE_SIGN_PKCS12)
-    set(msi_signing ${OSSLSIGNCODE} ${CORVANE_SIGN_PKCS12})
+    set(msi_signing ${OSSLSIGNCODE} ${CORVANE_SIGN_PKCS12} ${CORVANE_SIGN_TIMESTAMP_URL})
 endif()
 if(WIXL)
     add_custom_target(msi
@@ -50,7 +44,8 @@ if(WIXL)
         BYPRODUCTS ${CORVANE_MSI}
         COMMENT "Building corvane-r-${PROJECT_VERSION}.msi"
         VERBATIM)
-    add_dependencies(msi corvane-r client-standin corvane-r-check)
+    get_property(shipped GLOBAL PROPERTY CORVANE_SHIPPED_PROGRAMS)
+    add_dependencies(msi ${shipped})
 else()
     add_custom_target(msi COMMAND ${CMAKE_COMMAND} -E echo
         "the MSI needs wixl and msitools: install the Debian packages wixl and msitools" COMMAND false)

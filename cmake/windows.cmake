@@ -50,17 +50,37 @@ target_compile_definitions(launcher_core PUBLIC
                            CORVANE_CHECK_PIPE_SERVER=$<BOOL:${CORVANE_CHECK_PIPE_SERVER}>)
 target_link_libraries(launcher_core PUBLIC controller_core PRIVATE project_warnings no_exceptions)
 
-add_executable(corvane-r launcher/main.cpp resources/corvane-r.rc)
+# Every shipped program carries an application manifest and a version
+# resource, made from one template (resources/program.rc.in) with the
+# project's version and these names, and is signed when signing is set up.
+# A program without a manifest that asks for the invoker's level runs, for a
+# standard user, with UAC's file and registry virtualization, and may then
+# see other files and keys than the launcher does.
+include(cmake/signing.cmake)
+set(CORVANE_COMPANY "Corvane")
+set(CORVANE_PRODUCT "Corvane Remote Console Client")
+string(REPLACE "." ", " CORVANE_VERSION_FIELDS "${PROJECT_VERSION}")
+function(corvane_shipped_program target description manifest)
+    set(CORVANE_FILE_DESCRIPTION "${description}")
+    set(CORVANE_FILE_NAME "${target}.exe")
+    set(CORVANE_MANIFEST "${CMAKE_SOURCE_DIR}/resources/${manifest}")
+    set(rc "${CMAKE_BINARY_DIR}/generated/${target}.rc")
+    configure_file("${CMAKE_SOURCE_DIR}/resources/program.rc.in" "${rc}" @ONLY)
+    target_sources(${target} PRIVATE "${rc}")
+    set_source_files_properties("${rc}" PROPERTIES OBJECT_DEPENDS "${CORVANE_MANIFEST}")
+    corvane_sign(${target})
+    set_property(GLOBAL APPEND PROPERTY CORVANE_SHIPPED_PROGRAMS ${target})
+endfunction()
+
+add_executable(corvane-r launcher/main.cpp)
+corvane_shipped_program(corvane-r "Corvane Remote Console Client" corvane-r.manifest)
 target_link_libraries(corvane-r PRIVATE launcher_core project_warnings no_exceptions)
 # Ship without symbols; the link map shows what the image is made of
 # (scripts/footprint.sh).
 target_link_options(corvane-r PRIVATE -s -Wl,--gc-sections -Wl,-Map=${CMAKE_BINARY_DIR}/corvane-r.map)
-set_source_files_properties(resources/corvane-r.rc PROPERTIES
-    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/corvane-r.manifest)
 
 add_subdirectory(tools/common)
 add_subdirectory(tools/client_standin)
 add_subdirectory(tools/check)
 
-include(cmake/signing.cmake)
 include(cmake/packaging.cmake)

@@ -1,8 +1,9 @@
 #!/bin/bash
-# build-msi.sh STAGE VERSION OUT.msi [OSSLSIGNCODE PKCS12]
+# build-msi.sh STAGE VERSION OUT.msi [OSSLSIGNCODE PKCS12 [TIMESTAMP_URL]]
 # Builds the MSI from an installed tree (cmake --install) with wixl, so that
 # the same files give the same bytes in any folder and time zone, and signs
-# it when OSSLSIGNCODE and PKCS12 are given (password as for cmake/sign.sh).
+# it when OSSLSIGNCODE and PKCS12 are given (password and timestamp as for
+# cmake/sign.sh).
 #
 # wixl alone is not reproducible: it draws the package code at random, stamps
 # the summary information with the clock and takes the cabinet's file times
@@ -78,5 +79,5 @@ msiinfo extract "$out" "$summary" | cmp -s - "$work/summary.patched" || {
 }
 
 if [ $# -ge 5 ]; then
-    sh "$here/../cmake/sign.sh" "$4" "$5" "$out"
+    sh "$here/../cmake/sign.sh" "$4" "$5" "$out" "${6:-}"
 fi

@@ -6,12 +6,23 @@
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
 using namespace e2e;
 
-enum class Value { StandIn, None, TooLong, NoProgram, Only64BitView, UnquotedWithSpaces };
+enum class Value {
+    StandIn,
+    ExpandSz,
+    None,
+    TooLong,
+    NoProgram,
+    Only64BitView,
+    UnquotedWithSpaces,
+    UnquotedSpacesNothingShorter,
+    TabBeforeArguments,
+};
 
 struct CheckCase {
     const char* name;
@@ -29,6 +40,15 @@ const CheckCase kCases[] = {
     // The stand-ins would stay: the tool ends them.
     {"ClientServesItsPipe", Value::StandIn, "--linger-ms 30000", "--start", false, 0, "ok    server: ",
      "client-standin.exe), the client itself: the launcher would send to it"},
+    // Warnings alone leave the verdict a success.
+    {"ExpandSzOnlyWarns", Value::ExpandSz, "", "", false, 0, "warn  registry: ",
+     "stored as REG_EXPAND_SZ: the launcher does not expand %VARIABLES%"},
+    {"UnquotedSpacesNothingShorter", Value::UnquotedSpacesNothingShorter, "", "", false, 0,
+     "warn  program: ",
+     "C:\\spaced path\\client.exe has spaces and is not quoted; Windows tries C:\\spaced (missing) first"},
+    // CreateProcessA ends the program's name at a tab as at a space.
+    {"TabBeforeArguments", Value::TabBeforeArguments, "", "", false, 0, "ok    program: ",
+     "C:\\tabbed\\client.exe exists"},
     {"KeyMissing", Value::None, "", "", false, 1, "FAIL  registry: ", "spicex (32-bit view) does not exist"},
     {"ValueTooLong", Value::TooLong, "", "", false, 1, "FAIL  registry: ", "is 1025 bytes"},
     {"ProgramMissing", Value::NoProgram, "", "", false, 1, "FAIL  program: ",
@@ -46,12 +66,18 @@ const CheckCase kCases[] = {
 };
 // clang-format on
 
+void createEmptyFile(const char* path) {
+    CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+}
+
 void store(const CheckCase& c) {
     deleteClientKey();
     const std::string standin = standinCommand(c.standin) + '\0';
     switch (c.value) {
     case Value::StandIn:
         return setClientValue(standin, REG_SZ);
+    case Value::ExpandSz:
+        return setClientValue(standin, REG_EXPAND_SZ);
     case Value::None:
         return;
     case Value::TooLong:
@@ -63,17 +89,50 @@ void store(const CheckCase& c) {
     case Value::UnquotedWithSpaces:
         // What Windows tries first exists too.
         CreateDirectoryA("C:\\corvane check", nullptr);
-        CloseHandle(CreateFileA("C:\\corvane check\\client.exe", GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, 0, nullptr));
-        CloseHandle(
-            CreateFileA("C:\\corvane.exe", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        createEmptyFile("C:\\corvane check\\client.exe");
+        createEmptyFile("C:\\corvane.exe");
         return setClientValue("C:\\corvane check\\client.exe --x", REG_SZ);
+    case Value::UnquotedSpacesNothingShorter:
+        CreateDirectoryA("C:\\spaced path", nullptr);
+        createEmptyFile("C:\\spaced path\\client.exe");
+        return setClientValue("C:\\spaced path\\client.exe --x", REG_SZ);
+    case Value::TabBeforeArguments:
+        CreateDirectoryA("C:\\tabbed", nullptr);
+        createEmptyFile("C:\\tabbed\\client.exe");
+        return setClientValue("C:\\tabbed\\client.exe\t--option", REG_SZ);
     }
+}
+
+// The same findings as JSON lines, each line one object, the verdict last
+// and agreeing with the exit status.
+void expectJsonLines(const Launch& run, const CheckCase& c) {
+    std::istringstream text(c.line);
+    std::string level;
+    std::string check;
+    text >> level >> check;
+    check.pop_back(); // its colon
+    std::vector<Json> lines;
+    std::istringstream output(run.output);
+    for (std::string line; std::getline(output, line);) {
+        lines.push_back(Json::parse(line, nullptr, false));
+        ASSERT_TRUE(lines.back().is_object()) << line;
+    }
+    ASSERT_FALSE(lines.empty());
+    const Json verdict = lines.back();
+    EXPECT_EQ(verdict.value("event", ""), "verdict");
+    EXPECT_EQ(verdict.value("exit", -1), static_cast<int>(run.exitCode));
+    bool said = false;
+    for (const Json& line : lines) {
+        said = said || (line.value("event", "") == "finding" && line.value("level", "") == level &&
+                        line.value("check", "") == check &&
+                        line.value("text", "").find(c.says) != std::string::npos);
+    }
+    EXPECT_TRUE(said) << run.output;
 }
 
 class CheckTool : public ::testing::TestWithParam<CheckCase> {};
 
-TEST_P(CheckTool, TellsWhyALaunchWouldFail) {
+TEST_P(CheckTool, TellsWhatALaunchWouldFind) {
     const CheckCase& c = GetParam();
     if (c.value == Value::Only64BitView && oneRegistryView()) {
         GTEST_SKIP() << "one registry view";
@@ -95,13 +154,22 @@ TEST_P(CheckTool, TellsWhyALaunchWouldFail) {
         said = said || (line.rfind(c.line, 0) == 0 && line.find(c.says) != std::string::npos);
     }
     EXPECT_TRUE(said) << run.output;
-    EXPECT_EQ(last, c.exitCode == 0 ? "a launch would succeed\r" : "a launch would fail\r");
+    const bool started = std::string(c.options).find("--start") != std::string::npos;
+    EXPECT_EQ(last, c.exitCode != 0 ? "a launch would fail\r"
+                    : started       ? "a launch would succeed\r"
+                                    : "a launch would start the client (--start also checks its "
+                                      "controller pipe)\r");
     if (c.squatter) {
         EXPECT_GE(run.endUs - run.startUs, 9950000); // all ten attempts
     }
     // The client it started, whichever process served the pipe, is ended.
     EXPECT_FALSE(stopIfRunning(run.first("start").value("pid", 0u)));
     CloseHandle(squatter);
+    if (*c.options == '\0') { // what starts nothing is quick to ask twice
+        const Launch json = launch({}, " --json", "", checkToolUnderTest());
+        EXPECT_EQ(json.exitCode, c.exitCode) << json.output;
+        expectJsonLines(json, c);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CheckTool, ::testing::ValuesIn(kCases),

@@ -25,7 +25,9 @@ snapshot() { (cd "$CORVANE_WINE_PREFIX" && find drive_c | sort); for key in HKEY
     wine regedit /E "$key.reg" "$key\\Software" && iconv -f UTF-16 -t UTF-8 "$key.reg" | tr -d '\r' |
         awk '/^\[/ { skip = /\\NetworkCards(\\|\])/ } !skip'; done; }
 wine --start-server
-trap 'status=$?; wine --stop-server; [ "$status" -eq 0 ] || rm -rf "$CORVANE_WINE_PREFIX"' EXIT
+responder="" # the timestamp authority below, while it runs
+trap 'status=$?; [ -z "$responder" ] || kill "$responder"; wine --stop-server
+      [ "$status" -eq 0 ] || rm -rf "$CORVANE_WINE_PREFIX"' EXIT
 snapshot >before & snapped=$!
 
 # Clean builds in two other folders and time zones give the same MSI, and so
@@ -60,12 +62,35 @@ entries() { for view in 32 64; do echo "view $view:"; wine reg query 'HKLM\Softw
     tr -d '\r' | { grep -E '^ +(DisplayName|DisplayVersion|NoModify|NoRepair|Publisher) ' || true; } | tr -s ' '; done; }
 want() { echo "view 32:"; [ -z "$1" ] || printf ' %s\n' "DisplayName REG_SZ Corvane Remote Console Client" \
     "DisplayVersion REG_SZ $1" "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1" "Publisher REG_SZ Corvane"; echo "view 64:"; }
-# A signed build, for the last section, meanwhile.
+# A signed and timestamped build, for the last section, meanwhile: a
+# throwaway code-signing certificate, and a throwaway timestamp authority
+# served on loopback by a responder of this script's own.
 export CORVANE_SIGN_PASSWORD="throwaway-$$-$EPOCHREALTIME"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Corvane test signer" \
     -addext extendedKeyUsage=codeSigning -keyout key.pem -out cert.pem 2>/dev/null
 openssl pkcs12 -export -inkey key.pem -in cert.pem -passout env:CORVANE_SIGN_PASSWORD -out signer.p12
-clean_build signed -DCORVANE_SIGN_PKCS12="$work/signer.p12" & signing=$!
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Corvane test timestamp authority" \
+    -addext extendedKeyUsage=critical,timeStamping -keyout tsa-key.pem -out tsa.pem 2>/dev/null
+echo 01 >tsa-serial
+cat >tsa.cnf <<AUTHORITY
+[ tsa ]
+default_tsa = authority
+[ authority ]
+serial = $work/tsa-serial
+signer_cert = $work/tsa.pem
+certs = $work/tsa.pem
+signer_key = $work/tsa-key.pem
+signer_digest = sha256
+default_policy = 1.3.6.1.4.1.99999.1
+other_policies = 1.3.6.1.4.1.99999.1
+digests = sha256, sha384, sha512
+accuracy = secs:1
+ess_cert_id_alg = sha256
+AUTHORITY
+python3 "$source_dir/tests/release/timestamp_responder.py" tsa.cnf tsa-port & responder=$!
+for _ in $(seq 100); do [ -s tsa-port ] || sleep 0.1; done
+clean_build signed -DCORVANE_SIGN_PKCS12="$work/signer.p12" \
+    -DCORVANE_SIGN_TIMESTAMP_URL="http://127.0.0.1:$(cat tsa-port)/" & signing=$!
 wait "$snapped"
 while IFS='|' read -r args code listed expected; do
     got=$({ wine cmd /c "msiexec $args /qn & echo %ERRORLEVEL%" || true; } | tr -d '\r' | tail -n1)
@@ -83,17 +108,35 @@ done <<STEPS
 /x this.msi|0||none
 STEPS
 
-# Signed with a throwaway certificate: both files verify with SHA-256, the MSI
-# holds the signed executable, and the password is written nowhere.
-wait "$signing"
-for file in corvane-r.exe "$msi"; do
-    verify=$(osslsigncode verify -CAfile cert.pem -in "signed/$file" 2>&1) || fail "$file: not verified: $verify"
-    printf '%s\n' "$verify" | grep -qi 'digest algorithm *: *SHA256' || fail "$file: not SHA-256"
-done
+# Every executable in the signed build's ZIP and in its MSI, and the MSI
+# itself, verify: SHA-256, signed by the throwaway certificate, timestamped
+# by the throwaway authority. Without their signatures the executables are
+# the unsigned build's bytes; the MSI holds the ZIP's; the password is
+# written nowhere.
+wait "$signing" || fail "the signed build failed: $(tail -n 5 signed.log)"
+kill "$responder" && responder=""
+(cd signed && cpack -B "$work/signed-package" >/dev/null) && mkdir signed-zip &&
+    (cd signed-zip && cmake -E tar xf "../signed-package/$zip.zip")
 msiextract -C signed/msi "signed/$msi" >/dev/null
-cmp -s signed/corvane-r.exe "signed/msi/Program Files/Corvane/corvane-r.exe" || fail "the MSI holds an unsigned executable"
+for exe in corvane-r.exe tools/corvane-r-check.exe tools/client-standin.exe; do
+    in_msi="signed/msi/Program Files/Corvane/$exe"
+    cmp -s "signed-zip/$zip/$exe" "$in_msi" || fail "$exe: the MSI's differs from the ZIP's"
+    osslsigncode remove-signature -in "$in_msi" -out unsigned.exe >/dev/null || fail "$exe: unsigned"
+    cmp -s unsigned.exe "first/msi-stage/$exe" || fail "$exe: not the unsigned build's once unsigned"
+    rm -f unsigned.exe
+done
+for file in signed-zip/"$zip"/{corvane-r.exe,tools/corvane-r-check.exe,tools/client-standin.exe} \
+    "signed/msi/Program Files/Corvane/"{corvane-r.exe,tools/corvane-r-check.exe,tools/client-standin.exe} \
+    "signed/$msi"; do
+    verify=$(osslsigncode verify -CAfile cert.pem -TSA-CAfile tsa.pem -in "$file" 2>&1) ||
+        fail "$file: not verified: $verify"
+    for says in 'digest algorithm *: *SHA256' 'Subject: /CN=Corvane test signer' \
+        'Issuer: /CN=Corvane test timestamp authority' 'Timestamp Server Signature verification: ok'; do
+        printf '%s\n' "$verify" | grep -q "$says" || fail "$file: verify does not say: $says"
+    done
+done
 ! grep -rqa -- "$CORVANE_SIGN_PASSWORD" signed signed.log || fail "the password was written to the build tree or its log"
 
 [ "$failures" -eq 0 ] || { echo "release checks: $failures failed"; exit 1; }
 cd "$build" && rm -rf "$work"
-echo "release checks passed: reproducible, package, MSI, signing"
+echo "release checks passed: reproducible, package, MSI, signing with timestamps"
