@@ -79,6 +79,8 @@ target_link_libraries(corvane-r PRIVATE launcher_core project_warnings no_except
 # (scripts/footprint.sh).
 target_link_options(corvane-r PRIVATE -s -Wl,--gc-sections -Wl,-Map=${CMAKE_BINARY_DIR}/corvane-r.map)
 
+add_subdirectory(findings)
+add_subdirectory(handler)
 add_subdirectory(tools/common)
 add_subdirectory(tools/client_standin)
 add_subdirectory(tools/check)

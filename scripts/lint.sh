@@ -12,12 +12,13 @@ cmake --preset native >/dev/null
 windows_sources="controller/controller_conversation.cpp controller/controller_connection.cpp
 controller/pipe_server_check.cpp
 controller/environment_query_win32.cpp launcher/launch_sequence.cpp launcher/main.cpp
-tools/common/json_line.cpp tools/common/process_list.cpp
+findings/json_line.cpp tools/common/process_list.cpp
 tools/client_standin/client_standin.cpp tools/client_standin/environment_record.cpp
 tools/client_standin/impersonation_probe.cpp tools/client_standin/pipe_serving.cpp
 tools/client_standin/stream_decoder.cpp tools/client_standin/transcript.cpp
-tools/check/check_tool.cpp tools/check/client_checks.cpp tools/check/pipe_checks.cpp
-tools/check/report.cpp bench/launch_benchmark.cpp"
+tools/check/check_tool.cpp findings/client_checks.cpp tools/check/pipe_checks.cpp
+findings/report.cpp bench/launch_benchmark.cpp handler/connection_file.cpp handler/console_start.cpp
+handler/messages.cpp handler/open_main.cpp handler/windows_text.cpp"
 native_sources="controller/environment_query_posix.cpp fuzz/controller_fuzzer.cpp"
 
 # One file per clang-tidy, two at a time. Its verdict cannot change while

@@ -11,7 +11,7 @@
 
 namespace standin {
 
-using tools::JsonLine;
+using findings::JsonLine;
 
 std::string hexBytes(const std::uint8_t* block, std::uint32_t length);
 

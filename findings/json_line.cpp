@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace tools {
+namespace findings {
 
 JsonLine::JsonLine(const char* event) : text_("{") {
     add("event", event);
@@ -49,4 +49,4 @@ JsonLine& JsonLine::add(const char* name, bool value) {
     return *this;
 }
 
-} // namespace tools
+} // namespace findings

@@ -1,6 +1,7 @@
-// The check tool's findings: one line each for a person, `ok`, `warn` or
+// What a launch would find: one line each for a person, `ok`, `warn` or
 // `FAIL` with what to do about a failure, or one JSON line each for scripts
-// and inventory tools; then the verdict.
+// and inventory tools; then the verdict. The connection handler shows a user
+// the failures alone.
 #pragma once
 
 #include "json_line.h"
@@ -15,9 +16,11 @@ enum class Level { Ok, Warn, Fail };
 class Report {
 public:
     // The finding's JSON line, for the details a script may want.
-    tools::JsonLine& add(Level level, const char* check, const std::string& text,
-                         const std::string& advice = "");
+    findings::JsonLine& add(Level level, const char* check, const std::string& text,
+                            const std::string& advice = "");
     bool failed() const { return failed_; }
+    // The failures alone, one line each, what went wrong and what to do.
+    std::string failures() const;
     // Prints every finding and the verdict; returns the exit status, 0 when
     // nothing failed, 1 otherwise.
     int print(bool json, const char* verdictOk, const char* verdictFailed) const;
@@ -26,7 +29,8 @@ private:
     struct Finding {
         Level level;
         std::string line; // for a person
-        tools::JsonLine json;
+        std::string text, advice;
+        findings::JsonLine json;
     };
     std::vector<Finding> findings_;
     bool failed_ = false;

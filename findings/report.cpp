@@ -20,8 +20,8 @@ const char* levelName(Level level) {
 
 } // namespace
 
-tools::JsonLine& Report::add(Level level, const char* check, const std::string& text,
-                             const std::string& advice) {
+findings::JsonLine& Report::add(Level level, const char* check, const std::string& text,
+                                const std::string& advice) {
     failed_ = failed_ || level == Level::Fail;
     char prefix[8];
     (void)std::snprintf(prefix, sizeof prefix, "%-5s ", levelName(level));
@@ -29,13 +29,23 @@ tools::JsonLine& Report::add(Level level, const char* check, const std::string& 
     if (!advice.empty()) {
         line += ". " + advice;
     }
-    tools::JsonLine json("finding");
+    findings::JsonLine json("finding");
     json.add("check", check).add("level", levelName(level)).add("text", text);
     if (!advice.empty()) {
         json.add("advice", advice);
     }
-    findings_.push_back({level, line, json});
+    findings_.push_back({level, line, text, advice, json});
     return findings_.back().json;
+}
+
+std::string Report::failures() const {
+    std::string lines;
+    for (const Finding& finding : findings_) {
+        if (finding.level == Level::Fail) {
+            lines += finding.text + (finding.advice.empty() ? "" : ". " + finding.advice) + "\n";
+        }
+    }
+    return lines;
 }
 
 int Report::print(bool json, const char* verdictOk, const char* verdictFailed) const {
@@ -45,7 +55,7 @@ int Report::print(bool json, const char* verdictOk, const char* verdictFailed) c
         (void)std::puts((json ? finding.json.finish() : finding.line).c_str());
     }
     if (json) {
-        (void)std::puts(tools::JsonLine("verdict")
+        (void)std::puts(findings::JsonLine("verdict")
                             .add("text", verdict)
                             .add("exit", static_cast<long long>(status))
                             .finish()

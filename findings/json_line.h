@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace tools {
+namespace findings {
 
 // Strings are byte strings in the ANSI code page; a byte of 0x80 and above is
 // written as \u00XX, so the exact bytes come back out.
@@ -22,4 +22,4 @@ private:
     std::string text_;
 };
 
-} // namespace tools
+} // namespace findings

@@ -1,0 +1,143 @@
+// corvane-r-open: opens a console from a connection file or a link, as a
+// browser hands them over after the user clicks "console" in a portal.
+//
+//   corvane-r-open.exe [--quiet] FILE
+//   corvane-r-open.exe [--quiet] corvane-console:PAYLOAD
+//
+// It reads and checks the file (a file that holds a password is deleted
+// once read, whatever its verdict: it is a one-time credential), starts
+// corvane-r.exe with the file's parameters and waits for it. Exit status: 0
+// after the client has run and exited, 1 for a refused file or link
+// (nothing started), the launcher's -1 when the launch failed, 2 for a bad
+// command line. A refusal or a failure is shown in a message box, or with
+// --quiet written to standard error, in UTF-8.
+//
+// A GUI-subsystem program, so that no console window flashes up when a
+// browser opens a file.
+#include "client_checks.h"
+#include "connection_file.h"
+#include "console_start.h"
+#include "messages.h"
+#include "windows_text.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+
+namespace {
+
+using namespace handler;
+
+struct Tell {
+    bool quiet;
+    Language language;
+
+    void operator()(const std::wstring& message) const {
+        if (!quiet) {
+            MessageBoxW(nullptr, message.c_str(), kCaption,
+                        MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+            return;
+        }
+        HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+        if (error != nullptr && error != INVALID_HANDLE_VALUE) {
+            const std::string text = wideToUtf8(message) + "\n";
+            DWORD written = 0;
+            WriteFile(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        }
+    }
+};
+
+// Up to one byte more than a connection file may hold, so that a larger one
+// is told apart; 0 or Windows' error code.
+unsigned long readFile(const std::wstring& path, std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return GetLastError();
+    }
+    bytes.assign(kMaxFileSize + 1, '\0');
+    DWORD total = 0;
+    DWORD got = 0;
+    while (total < bytes.size() &&
+           ReadFile(file, &bytes[total], DWORD(bytes.size()) - total, &got, nullptr) && got > 0) {
+        total += got;
+    }
+    CloseHandle(file);
+    bytes.resize(total);
+    return 0;
+}
+
+// What the check finds wrong with the client's registration, if anything.
+std::wstring launchFindings() {
+    check::Report report;
+    char commandLine[launcher::kCommandLineSize + 1] = {};
+    if (check::checkRegistry(report, commandLine) == 0) {
+        check::checkProgram(report, commandLine);
+    }
+    return ansiToWide(report.failures());
+}
+
+} // namespace
+
+int main() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    bool quiet = false;
+    std::wstring target;
+    int targets = 0;
+    for (int i = 1; arguments != nullptr && i < count; ++i) {
+        if (std::wstring(arguments[i]) == L"--quiet") {
+            quiet = true;
+        } else {
+            target = arguments[i];
+            ++targets;
+        }
+    }
+    LocalFree(arguments);
+    const Tell tell{quiet, userLanguage(GetUserDefaultUILanguage())};
+    if (targets != 1) {
+        tell(usageMessage(tell.language));
+        return 2;
+    }
+
+    Connection connection;
+    Verdict verdict;
+    const std::string link = wideToUtf8(target);
+    const bool isLinkTarget = isLink(link);
+    if (isLinkTarget) {
+        std::string bytes;
+        verdict = decodeLink(link, bytes) ? readConnectionFile(bytes, utf8ToAnsi, connection)
+                                          : Verdict{Refusal::BadLink, "", false};
+    } else {
+        std::string bytes;
+        const unsigned long error = readFile(target, bytes);
+        if (error != 0) {
+            tell(unreadableMessage(tell.language, error));
+            return 1;
+        }
+        verdict = readConnectionFile(bytes, utf8ToAnsi, connection);
+        if (verdict.holdsPassword) {
+            DeleteFileW(target.c_str());
+        }
+    }
+    if (verdict.refusal != Refusal::None) {
+        tell(refusalMessage(tell.language, isLinkTarget, verdict));
+        return 1;
+    }
+
+    const ConsoleRun run = openConsole(connection);
+    if (run.opened == Opened::LauncherNotStarted) {
+        tell(launcherMissingMessage(tell.language, run.launcherPath, run.error));
+        return -1;
+    }
+    if (run.opened == Opened::CaNotWritten) {
+        tell(unreadableMessage(tell.language, run.error));
+        return -1;
+    }
+    if (run.status != 0) {
+        tell(launchFailedMessage(tell.language, launchFindings()));
+    }
+    return run.status;
+}
