@@ -73,7 +73,7 @@ function(corvane_shipped_program target description manifest)
 endfunction()
 
 add_executable(corvane-r launcher/main.cpp)
-corvane_shipped_program(corvane-r "Corvane Remote Console Client" corvane-r.manifest)
+corvane_shipped_program(corvane-r "${CORVANE_PRODUCT}" corvane-r.manifest)
 target_link_libraries(corvane-r PRIVATE launcher_core project_warnings no_exceptions)
 # Ship without symbols; the link map shows what the image is made of
 # (scripts/footprint.sh).

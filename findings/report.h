@@ -28,10 +28,12 @@ public:
 private:
     struct Finding {
         Level level;
-        std::string line; // for a person
+        const char* check;
         std::string text, advice;
         findings::JsonLine json;
     };
+    // What went wrong and, where there is a remedy, what to do.
+    static std::string sentence(const Finding& finding);
     std::vector<Finding> findings_;
     bool failed_ = false;
 };

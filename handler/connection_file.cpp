@@ -361,57 +361,50 @@ Refusal portValue(const std::string& literal, long& port) {
     return Refusal::None;
 }
 
-enum class Shape { Version, Port, Text, Ca };
+// Host is a text that must not be empty; Ca is kept as given, as it goes
+// into a file, not into the launcher's environment.
+enum class Shape { Version, Port, Host, Text, Ca };
 
 struct Field {
     const char* name;
     Shape shape;
+    std::string Connection::*text;
+    long Connection::*number;
 };
 
 constexpr Field kFields[] = {
-    {"version", Shape::Version}, {"host", Shape::Text},     {"port", Shape::Port},
-    {"securePort", Shape::Port}, {"password", Shape::Text}, {"title", Shape::Text},
-    {"caFile", Shape::Text},     {"ca", Shape::Ca},         {"hostSubject", Shape::Text},
+    {"version", Shape::Version, nullptr, nullptr},
+    {"host", Shape::Host, &Connection::host, nullptr},
+    {"port", Shape::Port, nullptr, &Connection::port},
+    {"securePort", Shape::Port, nullptr, &Connection::securePort},
+    {"password", Shape::Text, &Connection::password, nullptr},
+    {"title", Shape::Text, &Connection::title, nullptr},
+    {"caFile", Shape::Text, &Connection::caFile, nullptr},
+    {"ca", Shape::Ca, &Connection::ca, nullptr},
+    {"hostSubject", Shape::Text, &Connection::hostSubject, nullptr},
 };
 
-std::string* textOf(Connection& connection, const std::string& name) {
-    if (name == "host") {
-        return &connection.host;
-    }
-    if (name == "password") {
-        return &connection.password;
-    }
-    if (name == "title") {
-        return &connection.title;
-    }
-    if (name == "caFile") {
-        return &connection.caFile;
-    }
-    return name == "ca" ? &connection.ca : &connection.hostSubject;
-}
-
-Refusal checkMember(const Member& member, Shape shape, ToAnsi toAnsi, Connection& connection) {
-    const Kind wanted =
-        shape == Shape::Version || shape == Shape::Port ? Kind::Number : Kind::String;
-    if (member.kind != wanted) {
+Refusal checkMember(const Member& member, const Field& field, ToAnsi toAnsi,
+                    Connection& connection) {
+    const bool numeric = field.shape == Shape::Version || field.shape == Shape::Port;
+    if (member.kind != (numeric ? Kind::Number : Kind::String)) {
         return Refusal::WrongType;
     }
-    if (shape == Shape::Version) {
+    if (field.shape == Shape::Version) {
         long version = 0;
         const Refusal refusal = portValue(member.text, version);
         return refusal == Refusal::NotInteger ? refusal
                : version == 1                 ? Refusal::None
                                               : Refusal::WrongVersion;
     }
-    if (shape == Shape::Port) {
-        return portValue(member.text,
-                         member.name == "port" ? connection.port : connection.securePort);
+    if (field.shape == Shape::Port) {
+        return portValue(member.text, connection.*field.number);
     }
     if (member.text.find('\0') != std::string::npos) {
         return Refusal::HoldsNul;
     }
-    std::string& text = *textOf(connection, member.name);
-    if (shape == Shape::Ca) {
+    std::string& text = connection.*field.text;
+    if (field.shape == Shape::Ca) {
         text = member.text;
         return Refusal::None;
     }
@@ -421,7 +414,7 @@ Refusal checkMember(const Member& member, Shape shape, ToAnsi toAnsi, Connection
     if (text.size() > kMaxValueBytes) {
         return Refusal::TooLong;
     }
-    return member.name == "host" && text.empty() ? Refusal::Empty : Refusal::None;
+    return field.shape == Shape::Host && text.empty() ? Refusal::Empty : Refusal::None;
 }
 
 bool lowerEquals(const std::string& text, const char* lower, std::size_t length) {
@@ -488,7 +481,7 @@ Verdict readConnectionFile(const std::string& bytes, ToAnsi toAnsi, Connection& 
             return refuse(Refusal::Duplicate, member.name);
         }
         seen.push_back(member.name);
-        const Refusal refusal = checkMember(member, field->shape, toAnsi, connection);
+        const Refusal refusal = checkMember(member, *field, toAnsi, connection);
         if (refusal != Refusal::None) {
             return refuse(refusal, member.name);
         }

@@ -118,16 +118,16 @@ kill "$responder" && responder=""
 (cd signed && cpack -B "$work/signed-package" >/dev/null) && mkdir signed-zip &&
     (cd signed-zip && cmake -E tar xf "../signed-package/$zip.zip")
 msiextract -C signed/msi "signed/$msi" >/dev/null
+signed_files=("signed/$msi")
 for exe in corvane-r.exe tools/corvane-r-check.exe tools/client-standin.exe; do
     in_msi="signed/msi/Program Files/Corvane/$exe"
+    signed_files+=("signed-zip/$zip/$exe" "$in_msi")
     cmp -s "signed-zip/$zip/$exe" "$in_msi" || fail "$exe: the MSI's differs from the ZIP's"
     osslsigncode remove-signature -in "$in_msi" -out unsigned.exe >/dev/null || fail "$exe: unsigned"
     cmp -s unsigned.exe "first/msi-stage/$exe" || fail "$exe: not the unsigned build's once unsigned"
     rm -f unsigned.exe
 done
-for file in signed-zip/"$zip"/{corvane-r.exe,tools/corvane-r-check.exe,tools/client-standin.exe} \
-    "signed/msi/Program Files/Corvane/"{corvane-r.exe,tools/corvane-r-check.exe,tools/client-standin.exe} \
-    "signed/$msi"; do
+for file in "${signed_files[@]}"; do
     verify=$(osslsigncode verify -CAfile cert.pem -TSA-CAfile tsa.pem -in "$file" 2>&1) ||
         fail "$file: not verified: $verify"
     for says in 'digest algorithm *: *SHA256' 'Subject: /CN=Corvane test signer' \
