@@ -1,6 +1,6 @@
-# cmake --install and a CPack ZIP: the launcher, the check tool and the
-# stand-in client as diagnostic tools, the documents, and SHA256SUMS over all of them.
-install(TARGETS corvane-r RUNTIME DESTINATION .)
+# cmake --install and a CPack ZIP: the launcher and the connection handler,
+# the check tool and the stand-in client as diagnostic tools, the documents, and SHA256SUMS over all of them.
+install(TARGETS corvane-r corvane-r-open RUNTIME DESTINATION .)
 install(TARGETS client-standin corvane-r-check RUNTIME DESTINATION tools)
 install(FILES README.md LICENSE DESTINATION .)
 install(FILES docs/deployment.md DESTINATION . RENAME DEPLOYMENT.md)
@@ -9,7 +9,7 @@ install(FILES docs/deployment.md DESTINATION . RENAME DEPLOYMENT.md)
 install(CODE [[
     set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
     set(sums "")
-    foreach(file corvane-r.exe tools/client-standin.exe tools/corvane-r-check.exe README.md
+    foreach(file corvane-r.exe corvane-r-open.exe tools/client-standin.exe tools/corvane-r-check.exe README.md
                  DEPLOYMENT.md LICENSE)
         file(SHA256 "${root}/${file}" hash)
         string(APPEND sums "${hash}  ${file}\n")

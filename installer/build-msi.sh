@@ -23,7 +23,7 @@ work="$out.work"
 rm -rf "$work" "$out" && mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 
-files=(corvane-r.exe DEPLOYMENT.md README.md LICENSE tools/client-standin.exe tools/corvane-r-check.exe)
+files=(corvane-r.exe corvane-r-open.exe DEPLOYMENT.md README.md LICENSE tools/client-standin.exe tools/corvane-r-check.exe)
 for f in "${files[@]}"; do
     install -D -m 644 "$stage/$f" "$work/stage/$f"
     touch -d "@$epoch" "$work/stage/$f"

@@ -37,29 +37,43 @@ cmp -s "first/$msi" "second/at/another/depth/$msi" || fail "two clean builds dif
 [ "$signed" = 1 ] || cmp -s first/corvane-r.exe "$build/corvane-r.exe" ||
     fail "this build tree's executable differs from the clean builds"
 
-# The ZIP holds the six files and their checksums, which check out.
+# The ZIP holds the seven files and their checksums, which check out.
 zip=corvane-r-$version-win32
 (cd "$build" && cpack -B "$work/package" >/dev/null) && cmake -E tar xf "package/$zip.zip"
 [ "$(cd "$zip" && find . -type f | sort | tr '\n' ' ')" = "./DEPLOYMENT.md ./LICENSE ./README.md ./SHA256SUMS \
-./corvane-r.exe ./tools/client-standin.exe ./tools/corvane-r-check.exe " ] || fail "the ZIP holds: $(find "$zip" -type f)"
-(cd "$zip" && sha256sum --quiet --strict -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 6 ]) ||
-    fail "SHA256SUMS does not check out over the six files"
+./corvane-r-open.exe ./corvane-r.exe ./tools/client-standin.exe ./tools/corvane-r-check.exe " ] ||
+    fail "the ZIP holds: $(find "$zip" -type f)"
+(cd "$zip" && sha256sum --quiet --strict -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 7 ]) ||
+    fail "SHA256SUMS does not check out over the seven files"
 
 # The MSI under msiexec in a 64-bit Wine prefix of its own, as on nearly
 # every desktop, step by step: after each, the full exit code, the
 # add/remove-programs entries of both registry views (the package is 32-bit:
 # its entry belongs in the 32-bit view only) and the files in both Program
-# Files folders (ours in "Program Files (x86)", none in the 64-bit one), as
-# the table says (a made-up next version's readme differs); after an
-# uninstall, all files and software registry as before but for empty keys.
+# Files folders (ours in "Program Files (x86)", none in the 64-bit one) and
+# the browser registration (all of it, or not one key), as the table says (a
+# made-up next version's readme differs); after an uninstall, all files and
+# software registry as before but for empty keys. Where the table says
+# "open", a connection file started through the shell opens a console: the
+# installed handler starts the installed launcher, which starts the
+# stand-in, and the file, which held a password, is gone.
 cp "first/$msi" this.msi && mkdir -p this/tools && cp first/tools/*/*.exe first/corvane-r-check.exe this/tools
-cp first/corvane-r.exe "$source_dir"/{README.md,LICENSE} this && cp "$source_dir/docs/deployment.md" this/DEPLOYMENT.md
-cp -r this next && echo "next version" >>next/README.md && cp -r this main && rm -r main/tools
+cp first/corvane-r{,-open}.exe "$source_dir"/{README.md,LICENSE} this && cp "$source_dir/docs/deployment.md" this/DEPLOYMENT.md
+cp -r this next && echo "next version" >>next/README.md && cp -r this main && rm -r main/tools main/corvane-r-open.exe
 next=${version%.*}.$((${version##*.} + 1)) # differs in the fourth field only
 "$source_dir/installer/build-msi.sh" next "$next" next.msi && "$source_dir/installer/build-msi.sh" this 0.9.0.0 older.msi
 tree() { [ ! -d "$1" ] || (cd "$1" && find . -mindepth 1 \( -type f -exec sha256sum {} + -o -printf '%p/\n' \) | sort); }
 entries() { for view in 32 64; do echo "view $view:"; wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view |
     tr -d '\r' | { grep -E '^ +(DisplayName|DisplayVersion|NoModify|NoRepair|Publisher) ' || true; } | tr -s ' '; done; }
+# Our keys under Software\Classes as "key|name|data" lines, or nothing. One
+# batch file, since the shell's quotes do not survive into cmd's.
+for key in .corvane Corvane.Console corvane-console 'MIME\Database\Content Type\application/vnd.corvane.console+json'; do
+    printf '@reg query "HKLM\\Software\\Classes\\%s" /s\r\n' "$key"; done >registration.bat
+registration() { { wine cmd /c registration.bat 2>/dev/null || true; } | tr -d '\r' | awk -F '    ' '
+    /^HKEY_/ { key = substr($0, length("HKEY_LOCAL_MACHINE\\Software\\Classes\\") + 1); print key; next }
+    /^    / { print key "|" ($2 == "(Default)" ? "" : $2) "|" $4 }' | sort; }
+registered=$(grep -v '^#' "$source_dir/tests/support/browser_registration.txt" |
+    sed 's/{handler}/C:\\Program Files (x86)\\Corvane\\corvane-r-open.exe/' | sort)
 want() { echo "view 32:"; [ -z "$1" ] || printf ' %s\n' "DisplayName REG_SZ Corvane Remote Console Client" \
     "DisplayVersion REG_SZ $1" "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1" "Publisher REG_SZ Corvane"; echo "view 64:"; }
 # A signed and timestamped build, for the last section, meanwhile: a
@@ -91,21 +105,35 @@ python3 "$source_dir/tests/release/timestamp_responder.py" tsa.cnf tsa-port & re
 for _ in $(seq 100); do [ -s tsa-port ] || sleep 0.1; done
 clean_build signed -DCORVANE_SIGN_PKCS12="$work/signer.p12" \
     -DCORVANE_SIGN_TIMESTAMP_URL="http://127.0.0.1:$(cat tsa-port)/" & signing=$!
+# The stand-in as the client for the one console opened, and gone again
+# before anything is compared with the state before.
+open_console() {
+    local client='HKLM\Software\'$vendor'\spicex' standin="Z:$work/this/tools/client-standin.exe"
+    printf '{"version": 1, "host": "vm7.example", "port": 5900, "password": "once"}' >console.corvane
+    wine reg add "$client" /v client /d "\"$standin\" --transcript Z:$work/opened.jsonl" /reg:32 /f >/dev/null
+    wine start /wait "Z:$work/console.corvane" || true
+    wine reg delete 'HKLM\Software\'"$vendor" /reg:32 /f >/dev/null
+    grep -q '"name":"SPICE_HOST","value":"vm7.example"' opened.jsonl && [ ! -e console.corvane ]
+}
 wait "$snapped"
-while IFS='|' read -r args code listed expected; do
+while IFS='|' read -r args code listed expected browser; do
     got=$({ wine cmd /c "msiexec $args /qn & echo %ERRORLEVEL%" || true; } | tr -d '\r' | tail -n1)
     state="exit $got $(entries) $(tree "$programs (x86)/Corvane") 64-bit: $(tree "$programs/Corvane")"
     [ "$state" = "exit $code $(want "$listed") $(tree "$expected") 64-bit: " ] || fail "msiexec $args: $state"
+    if [ "$browser" = none ]; then keys=$(registration) want_keys=""
+    else keys=$(registration | grep '|' || true) want_keys=$registered; fi
+    [ "$keys" = "$want_keys" ] || fail "msiexec $args: the browser registration reads: ${keys:-nothing}"
+    [ "$browser" != open ] || open_console || fail "msiexec $args: starting a connection file opened no console"
     left=$([ -n "$listed" ] || snapshot | diff before - | grep -Ev '^([^<>]|> (\[.*\])?$|> drive_c/windows/Installer$)' || true)
     [ -z "$left" ] || fail "msiexec $args left behind: $left"
 done <<STEPS
-/i older.msi|0|0.9.0.0|this
-/i this.msi|0|$version|this
-/i next.msi|0|$next|next
-/i older.msi|1603|$next|next
-/x next.msi|0||none
-/i this.msi ADDLOCAL=Main|0|$version|main
-/x this.msi|0||none
+/i older.msi|0|0.9.0.0|this|registered
+/i this.msi|0|$version|this|open
+/i next.msi|0|$next|next|registered
+/i older.msi|1603|$next|next|registered
+/x next.msi|0||none|none
+/i this.msi ADDLOCAL=Main|0|$version|main|none
+/x this.msi|0||none|none
 STEPS
 
 # Every executable in the signed build's ZIP and in its MSI, and the MSI
@@ -119,7 +147,7 @@ kill "$responder" && responder=""
     (cd signed-zip && cmake -E tar xf "../signed-package/$zip.zip")
 msiextract -C signed/msi "signed/$msi" >/dev/null
 signed_files=("signed/$msi")
-for exe in corvane-r.exe tools/corvane-r-check.exe tools/client-standin.exe; do
+for exe in corvane-r.exe corvane-r-open.exe tools/corvane-r-check.exe tools/client-standin.exe; do
     in_msi="signed/msi/Program Files/Corvane/$exe"
     signed_files+=("signed-zip/$zip/$exe" "$in_msi")
     cmp -s "signed-zip/$zip/$exe" "$in_msi" || fail "$exe: the MSI's differs from the ZIP's"
