@@ -4,7 +4,8 @@
 set -eu
 
 native_packages="cmake ninja-build g++ clang clang-tidy clang-format libclang-rt-14-dev googletest \
-g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 nlohmann-json3-dev osslsigncode openssl python3 wixl msitools"
+g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 nlohmann-json3-dev osslsigncode openssl python3 \
+python3-jsonschema wixl msitools xvfb xauth"
 # wine32 is the i386 half that runs our 32-bit executables; wine64 makes the
 # 64-bit (WoW64) prefix where they run as on 64-bit Windows.
 wine_packages="wine wine64 wine32:i386"

@@ -44,6 +44,30 @@ bool finishIo(HANDLE pipe, OVERLAPPED& overlapped, BOOL started, DWORD limitMs, 
 constexpr DWORD kConnectLimitMs = 30000;
 constexpr DWORD kReadBufferSize = 65536;
 constexpr std::uint32_t kConnectId = 16;
+constexpr std::uint32_t kCaFileId = 8;
+
+// The client reads the certificate authority's file as it connects, so the
+// file must exist, whole, while the client runs: recorded as found then.
+void recordCaFile(const std::string& path, Transcript& transcript) {
+    JsonLine line("ca_file");
+    line.add("path", path);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        transcript.json(line.add("error", static_cast<long long>(GetLastError())));
+        return;
+    }
+    std::string contents;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        contents.append(chunk, got);
+    }
+    CloseHandle(file);
+    transcript.json(line.add("contents", contents));
+    transcript.readable("            CA file %s: %lu bytes", path.c_str(),
+                        static_cast<unsigned long>(contents.size()));
+}
 
 const char* describe(const DecodedMessage& message, const Transcript& transcript,
                      std::string& scratch) {
@@ -136,6 +160,9 @@ void serveConversation(HANDLE pipe, const ServeOptions& options, long long start
                                 probe::runningUnderWine() ? " (Wine's fixed level)" : "");
         }
         ++index;
+        if (message.id == kCaFileId && message.error.empty()) {
+            recordCaFile(message.text, transcript);
+        }
         if (message.id == kConnectId && message.error.empty()) {
             transcript.json(JsonLine("conversation_complete")
                                 .add("clock_us", now)

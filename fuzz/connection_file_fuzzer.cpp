@@ -1,0 +1,113 @@
+// Fuzzes the connection file's reader, as a file and as a link, under the
+// sanitizers, and holds every verdict to what the handler relies on:
+// - an accepted file has a host, a port in range, at most one of ca and
+//   caFile, and texts the launcher passes on whole (below 1024 bytes, no NUL);
+// - whatever is no connection file at all (not JSON, not an object, too
+//   large) never counts as holding a password, so it is never deleted;
+// - any other refusal but an unknown member's names one of the format's;
+// - a link decodes to what its payload encodes, and reads as that file.
+#include "connection_file.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+void check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+// A single-byte code page with Latin-1's repertoire: whatever is beyond
+// U+00FF has no equivalent. The reader has already checked the UTF-8.
+bool toLatin1(const std::string& utf8, std::string& ansi) {
+    ansi.clear();
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        if (lead < 0x80) {
+            ansi += static_cast<char>(lead);
+        } else if ((lead == 0xC2 || lead == 0xC3) && i + 1 < utf8.size()) {
+            ansi += static_cast<char>(((lead & 0x03) << 6) | (utf8[++i] & 0x3F));
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool textFits(const std::string& text) {
+    return text.size() <= handler::kMaxValueBytes && text.find('\0') == std::string::npos;
+}
+
+void checkVerdict(const handler::Verdict& verdict, const handler::Connection& connection) {
+    using handler::Refusal;
+    if (verdict.refusal == Refusal::None) {
+        check(!connection.host.empty() && textFits(connection.host));
+        check(connection.port != 0 || connection.securePort != 0);
+        check(connection.port >= 0 && connection.port <= 65535);
+        check(connection.securePort >= 0 && connection.securePort <= 65535);
+        check(connection.ca.empty() || connection.caFile.empty());
+        check(connection.ca.find('\0') == std::string::npos);
+        for (const std::string* text : {&connection.password, &connection.title,
+                                        &connection.caFile, &connection.hostSubject}) {
+            check(textFits(*text));
+        }
+        return;
+    }
+    const bool noConnectionFile = verdict.refusal == Refusal::NotJson ||
+                                  verdict.refusal == Refusal::NotObject ||
+                                  verdict.refusal == Refusal::TooLarge;
+    check(!noConnectionFile || !verdict.holdsPassword);
+    static const std::string kMembers[] = {"version", "host",  "port",   "securePort", "password",
+                                           "title",   "caFile", "ca", "hostSubject"};
+    bool known = false;
+    for (const std::string& member : kMembers) {
+        known = known || verdict.member == member;
+    }
+    check(noConnectionFile || verdict.refusal == Refusal::UnknownMember || known);
+}
+
+std::string base64url(const std::string& bytes) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    std::string encoded;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t n = bytes.size() - i < 3 ? bytes.size() - i : 3;
+        std::uint32_t group = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0);
+        }
+        for (std::size_t k = 0; k <= n; ++k) {
+            encoded += kAlphabet[(group >> (18 - 6 * k)) & 0x3F];
+        }
+    }
+    return encoded;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    handler::Connection connection;
+    const handler::Verdict verdict = handler::readConnectionFile(bytes, toLatin1, connection);
+    checkVerdict(verdict, connection);
+
+    std::string decoded;
+    const std::string link = handler::kLinkScheme + base64url(bytes);
+    check(handler::isLink(link) && handler::decodeLink(link, decoded) && decoded == bytes);
+    handler::Connection byLink;
+    const handler::Verdict linkVerdict = handler::readConnectionFile(decoded, toLatin1, byLink);
+    check(linkVerdict.refusal == verdict.refusal && linkVerdict.member == verdict.member &&
+          byLink.host == connection.host && byLink.title == connection.title);
+
+    // The input as a payload of its own: decoded or refused, never a crash.
+    std::string anything;
+    if (handler::decodeLink(handler::kLinkScheme + bytes, anything)) {
+        handler::Connection fromPayload;
+        checkVerdict(handler::readConnectionFile(anything, toLatin1, fromPayload), fromPayload);
+    }
+    return 0;
+}
