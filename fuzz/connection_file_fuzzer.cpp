@@ -6,6 +6,7 @@
 //   large) never counts as holding a password, so it is never deleted;
 // - any other refusal but an unknown member's names one of the format's;
 // - a link decodes to what its payload encodes, and reads as that file.
+#include "base64url.h"
 #include "connection_file.h"
 
 #include <cstddef>
@@ -70,23 +71,6 @@ void checkVerdict(const handler::Verdict& verdict, const handler::Connection& co
     check(noConnectionFile || verdict.refusal == Refusal::UnknownMember || known);
 }
 
-std::string base64url(const std::string& bytes) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-    std::string encoded;
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::size_t n = bytes.size() - i < 3 ? bytes.size() - i : 3;
-        std::uint32_t group = 0;
-        for (std::size_t k = 0; k < 3; ++k) {
-            group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0);
-        }
-        for (std::size_t k = 0; k <= n; ++k) {
-            encoded += kAlphabet[(group >> (18 - 6 * k)) & 0x3F];
-        }
-    }
-    return encoded;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -96,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkVerdict(verdict, connection);
 
     std::string decoded;
-    const std::string link = handler::kLinkScheme + base64url(bytes);
+    const std::string link = handler::kLinkScheme + wire::base64url(bytes);
     check(handler::isLink(link) && handler::decodeLink(link, decoded) && decoded == bytes);
     handler::Connection byLink;
     const handler::Verdict linkVerdict = handler::readConnectionFile(decoded, toLatin1, byLink);

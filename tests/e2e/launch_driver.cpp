@@ -63,6 +63,10 @@ std::string checkToolUnderTest() {
     return windowsPath("", CORVANE_CHECK_TOOL_PATH);
 }
 
+std::string handlerUnderTest() {
+    return windowsPath("", CORVANE_HANDLER_PATH);
+}
+
 std::string standinCommand(const std::string& options) {
     return "\"" + windowsPath("CORVANE_STANDIN_UNDER_TEST", CORVANE_STANDIN_PATH) +
            "\" --transcript \"" + scratchPath("transcript.jsonl") + "\" " + options;
@@ -90,7 +94,7 @@ bool oneRegistryView() {
 Launch launch(const Variables& variables, const std::string& arguments,
               const std::string& directory, const std::string& launcher,
               const std::function<void(DWORD pid)>& whileSuspended) {
-    DeleteFileA(scratchPath("transcript.jsonl").c_str());
+    clearTranscript();
     const std::string outputPath = scratchPath("output.txt");
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
@@ -133,6 +137,10 @@ Launch launch(const Variables& variables, const std::string& arguments,
     result.output = readFile(outputPath);
     result.transcript = readTranscript();
     return result;
+}
+
+void clearTranscript() {
+    DeleteFileA(scratchPath("transcript.jsonl").c_str());
 }
 
 std::vector<Json> readTranscript() {

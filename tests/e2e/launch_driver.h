@@ -41,6 +41,7 @@ struct Launch {
 // CORVANE_CHECK_PIPE_SERVER off.
 std::string launcherUnderTest(bool checked = true);
 std::string checkToolUnderTest();
+std::string handlerUnderTest();
 std::string standinCommand(const std::string& options); // writes our transcript
 
 // Stored as given, in the 32-bit registry view where a 32-bit client's
@@ -57,6 +58,7 @@ Launch launch(const Variables& variables = {}, const std::string& arguments = ""
               const std::string& directory = "", const std::string& launcher = launcherUnderTest(),
               const std::function<void(DWORD pid)>& whileSuspended = {});
 std::vector<Json> readTranscript();       // as it stands now
+void clearTranscript();                   // before a client is started some other way
 std::string pipePathOf(DWORD launcherId); // the controller pipe that launcher advertises
 bool stopIfRunning(DWORD pid);            // true if it still ran; it is then stopped
 

@@ -4,6 +4,8 @@
 #include "stream_decoder.h"
 #include "windows_probe.h"
 
+#include <sddl.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -46,6 +48,25 @@ constexpr DWORD kReadBufferSize = 65536;
 constexpr std::uint32_t kConnectId = 16;
 constexpr std::uint32_t kCaFileId = 8;
 
+// Who may open the file, in SDDL ("D:P(A;;GA;;;S-1-5-...)": protected, one
+// entry), or why that is unknown.
+std::string accessList(const std::string& path) {
+    DWORD size = 0;
+    GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::vector<BYTE> descriptor(size);
+    char* text = nullptr;
+    if (size == 0 ||
+        !GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size,
+                          &size) ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        return "unknown: error " + std::to_string(GetLastError());
+    }
+    std::string access = text;
+    LocalFree(text);
+    return access;
+}
+
 // The client reads the certificate authority's file as it connects, so the
 // file must exist, whole, while the client runs: recorded as found then.
 void recordCaFile(const std::string& path, Transcript& transcript) {
@@ -64,7 +85,7 @@ void recordCaFile(const std::string& path, Transcript& transcript) {
         contents.append(chunk, got);
     }
     CloseHandle(file);
-    transcript.json(line.add("contents", contents));
+    transcript.json(line.add("contents", contents).add("access", accessList(path)));
     transcript.readable("            CA file %s: %lu bytes", path.c_str(),
                         static_cast<unsigned long>(contents.size()));
 }
