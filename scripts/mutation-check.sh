@@ -13,7 +13,9 @@ scripts/setup-debian.sh
 tree=build/mutation/tree
 mkdir -p "$tree"
 # The sources as they stand, uncommitted edits included; the copy's own
-# build trees are kept between runs.
+# build trees are kept between runs, and nothing else of an earlier copy (a
+# file moved since would otherwise still be found there).
+find "$tree" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
 git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | tar -xf - -C "$tree"
 tree=$(realpath "$tree")
 pristine=$(realpath build/mutation)/pristine
