@@ -43,12 +43,15 @@ int main(int argc, char** argv) {
                         R"( "password": "secret", "title": "Console", "caFile": "C:\\ca.pem",)"
                         R"( "hostSubject": "CN=vm7"})");
 
-    std::vector<double> direct, handled, added;
+    std::vector<double> direct;
+    std::vector<double> handled;
+    std::vector<double> added;
     for (int pair = 0; pair < pairs; ++pair) {
-        Launch first, second;
         const bool handlerFirst = pair % 2 == 1;
-        first = handlerFirst ? launch({}, link, "", handlerUnderTest()) : launch(variables);
-        second = handlerFirst ? launch(variables) : launch({}, link, "", handlerUnderTest());
+        const Launch first =
+            handlerFirst ? launch({}, link, "", handlerUnderTest()) : launch(variables);
+        const Launch second =
+            handlerFirst ? launch(variables) : launch({}, link, "", handlerUnderTest());
         const Launch& viaLauncher = handlerFirst ? second : first;
         const Launch& viaHandler = handlerFirst ? first : second;
         if (viaLauncher.exitCode != 0 || viaHandler.exitCode != 0 ||

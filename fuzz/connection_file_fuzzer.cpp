@@ -52,8 +52,8 @@ void checkVerdict(const handler::Verdict& verdict, const handler::Connection& co
         check(connection.securePort >= 0 && connection.securePort <= 65535);
         check(connection.ca.empty() || connection.caFile.empty());
         check(connection.ca.find('\0') == std::string::npos);
-        for (const std::string* text : {&connection.password, &connection.title,
-                                        &connection.caFile, &connection.hostSubject}) {
+        for (const std::string* text : {&connection.password, &connection.title, &connection.caFile,
+                                        &connection.hostSubject}) {
             check(textFits(*text));
         }
         return;
@@ -62,8 +62,8 @@ void checkVerdict(const handler::Verdict& verdict, const handler::Connection& co
                                   verdict.refusal == Refusal::NotObject ||
                                   verdict.refusal == Refusal::TooLarge;
     check(!noConnectionFile || !verdict.holdsPassword);
-    static const std::string kMembers[] = {"version", "host",  "port",   "securePort", "password",
-                                           "title",   "caFile", "ca", "hostSubject"};
+    static const std::string kMembers[] = {"version", "host",   "port", "securePort", "password",
+                                           "title",   "caFile", "ca",   "hostSubject"};
     bool known = false;
     for (const std::string& member : kMembers) {
         known = known || verdict.member == member;

@@ -17,9 +17,11 @@ tools/client_standin/client_standin.cpp tools/client_standin/environment_record.
 tools/client_standin/impersonation_probe.cpp tools/client_standin/pipe_serving.cpp
 tools/client_standin/stream_decoder.cpp tools/client_standin/transcript.cpp
 tools/check/check_tool.cpp findings/client_checks.cpp tools/check/pipe_checks.cpp
-findings/report.cpp bench/launch_benchmark.cpp handler/connection_file.cpp handler/console_start.cpp
+findings/report.cpp bench/launch_benchmark.cpp bench/handler_benchmark.cpp handler/connection_file.cpp
+handler/console_start.cpp
 handler/messages.cpp handler/open_main.cpp handler/windows_text.cpp"
-native_sources="controller/environment_query_posix.cpp fuzz/controller_fuzzer.cpp"
+native_sources="controller/environment_query_posix.cpp fuzz/controller_fuzzer.cpp
+fuzz/connection_file_fuzzer.cpp"
 
 # One file per clang-tidy, two at a time. Its verdict cannot change while
 # the file, the project's headers, the compile commands, the checks and the

@@ -1,18 +1,18 @@
-// corvane-r-open.exe end to end under Wine: connection files and links
-// opened through the shell, as a browser opens them, with the registration
-// the MSI writes naming this build's handler; the real launcher behind it and
-// the stand-in as the client. One row a file of the shared table.
+// corvane-r-open.exe end to end under Wine: the shared table's connection
+// files and links opened through the shell as a browser opens them, with the
+// MSI's registration naming this build's handler, the real launcher behind
+// it and the stand-in as the client. Without a display, where Wine shows no
+// window; HandlerBox runs on an X server (tests/handler/message_box.sh).
 #include "base64url.h"
 #include "launch_driver.h"
 #include "wire.h"
 
 #include <gtest/gtest.h>
 
-#include <sddl.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 
-#include <fstream>
+#include <cstdlib>
 #include <set>
 #include <sstream>
 #include <string>
@@ -28,20 +28,8 @@ constexpr DWORD kFailed = 0xFFFFFFFF; // -1 as a Windows parent reads it
 constexpr char kClasses[] = "Software\\Classes\\";
 // What a stray environment holds: none of it may reach the client.
 const Variables kStray = {{"SPICE_PASSWORD", "stray"}, {"Spice_Host_Subject", "stray"}};
-
-std::string readFile(const std::string& path) {
-    std::ostringstream contents;
-    contents << std::ifstream(path, std::ios::binary).rdbuf();
-    return contents.str();
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-bool exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+const std::string kPlainLink =
+    "corvane-console:" + base64url(R"({"version": 1, "host": "vm7.example", "port": 5900})");
 
 std::vector<Json> readTable() {
     std::vector<Json> rows;
@@ -52,50 +40,19 @@ std::vector<Json> readTable() {
     return rows;
 }
 
-std::string fileBytes(const Json& row) {
-    std::string bytes = row.value("text", "");
-    const std::string hex = row.value("hex", "");
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    }
-    return bytes + std::string(row.value("pad", 0u), ' ');
+bool exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string tempFolder() {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(sizeof folder, folder);
-    return folder;
-}
-
-std::string variable(const char* name) {
-    char value[MAX_PATH] = {};
-    GetEnvironmentVariableA(name, value, sizeof value);
-    return value;
-}
-
-std::string userSid() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    BYTE user[256] = {};
-    DWORD size = sizeof user;
-    GetTokenInformation(token, TokenUser, user, size, &size);
-    CloseHandle(token);
-    char* text = nullptr;
-    ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text);
-    const std::string sid = text;
-    LocalFree(text);
-    return sid;
-}
-
-// Who an access list in SDDL lets in. Wine keeps a file's access in its Unix
-// mode and shows the owner's part as the user and SYSTEM, and a
-// world-readable file (what a file made without an access list of its own
-// is) with Everyone ("WD") besides.
+// Whom an access list in SDDL ("O:owner D:(A;;rights;;;trustee)...") lets
+// in. Wine keeps a file's access in its Unix mode and shows the owner's part
+// as the owner and SYSTEM, and a world-readable file (what a file made
+// without an access list of its own is) with Everyone ("WD") besides.
 std::set<std::string> trustees(const std::string& sddl) {
     std::set<std::string> found;
-    for (std::size_t end = sddl.find(')'); end != std::string::npos; end = sddl.find(')', end + 1)) {
-        const std::size_t from = sddl.rfind(';', end) + 1;
-        found.insert(sddl.substr(from, end - from));
+    for (std::size_t end = sddl.find(')'); end != std::string::npos;
+         end = sddl.find(')', end + 1)) {
+        found.insert(sddl.substr(sddl.rfind(';', end) + 1, end - sddl.rfind(';', end) - 1));
     }
     return found;
 }
@@ -114,13 +71,15 @@ void registerBrowser(bool add) {
         const std::string key = kClasses + line.substr(0, bar);
         const std::string name = line.substr(bar + 1, second - bar - 1);
         std::string data = line.substr(second + 1);
-        if (!add) {
-            SHDeleteKeyA(HKEY_LOCAL_MACHINE, key.substr(0, key.find('\\', sizeof kClasses)).c_str());
+        if (!add) { // our own keys whole; of the shared MIME database, our type's
+            const bool mime = line.compare(0, 5, "MIME\\") == 0;
+            SHDeleteKeyA(
+                HKEY_LOCAL_MACHINE,
+                key.substr(0, mime ? std::string::npos : key.find('\\', sizeof kClasses)).c_str());
             continue;
         }
-        const std::size_t at = data.find("{handler}");
-        if (at != std::string::npos) {
-            data.replace(at, 9, handlerUnderTest());
+        if (data.find("{handler}") != std::string::npos) {
+            data.replace(data.find("{handler}"), 9, handlerUnderTest());
         }
         HKEY handle = nullptr;
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
@@ -143,13 +102,12 @@ DWORD shellOpen(const std::string& target) {
     info.lpFile = target.c_str();
     info.lpDirectory = folder.c_str();
     info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&info) || info.hProcess == nullptr) {
-        return STILL_ACTIVE; // matches no expected status
+    DWORD status = STILL_ACTIVE; // matches no expected status
+    if (ShellExecuteExA(&info) && info.hProcess != nullptr) {
+        WaitForSingleObject(info.hProcess, INFINITE); // CTest's limit stops a hung run
+        GetExitCodeProcess(info.hProcess, &status);
+        CloseHandle(info.hProcess);
     }
-    WaitForSingleObject(info.hProcess, INFINITE); // CTest's limit stops a hung run
-    DWORD status = STILL_ACTIVE;
-    GetExitCodeProcess(info.hProcess, &status);
-    CloseHandle(info.hProcess);
     return status;
 }
 
@@ -157,14 +115,11 @@ DWORD shellOpen(const std::string& target) {
 // ANSI code page (Windows-1252 here), in the launcher's order. kInlineCa
 // stands for the file the handler wrote.
 const std::string kInlineCa = "inline CA";
-const struct {
-    const char* name;
-    Messages messages;
-} kReceived[] = {
+const std::pair<const char*, Messages> kReceived[] = {
     {"Everything",
      {kInit, text(1, "vm7.example"), number(2, 5900), number(3, 5901), text(4, "s3cret-once"),
-      text(11, "Konsole f\xfcr vm7"), text(8, "C:\\certs\\ca.pem"),
-      text(9, "C=DE, CN=vm7.example"), kShow, kConnect}},
+      text(11, "Konsole f\xfcr vm7"), text(8, "C:\\certs\\ca.pem"), text(9, "C=DE, CN=vm7.example"),
+      kShow, kConnect}},
     {"ByLink", {kInit, text(1, "vm7.example"), number(3, 5901), text(11, "vm7"), kShow, kConnect}},
     {"InlineCaWithByteOrderMark",
      {kInit, text(1, "vm7.example"), number(3, 5901), kInlineCa, kShow, kConnect}},
@@ -172,20 +127,6 @@ const struct {
      {kInit, text(1, "vm7.example"), number(2, 5900), text(4, "pw"),
       text(11, std::string(1023, '\xfc')), kShow, kConnect}},
 };
-
-Messages received(const std::string& name, const std::string& caPath) {
-    for (const auto& row : kReceived) {
-        if (name == row.name) {
-            Messages messages = row.messages;
-            for (std::string& message : messages) {
-                message = message == kInlineCa ? text(8, caPath) : message;
-            }
-            return messages;
-        }
-    }
-    ADD_FAILURE() << name << ": an accepted row needs its messages in kReceived";
-    return {};
-}
 
 class ConnectionFile : public ::testing::TestWithParam<Json> {
 protected:
@@ -204,19 +145,18 @@ protected:
 TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
     ASSERT_EQ(GetACP(), 1252u) << "the expected bytes are Windows-1252's";
     const Json& row = GetParam();
-    const std::string name = row["name"];
     const std::string via = row["via"];
     const bool accepted = row["verdict"] == "accepted";
-    const std::string bytes = fileBytes(row);
-    const std::string path = tempFolder() + "corvane-e2e-" + name + ".corvane";
+    const std::string bytes = row.value("text", "") + fromHex(row.value("hex", "")) +
+                              std::string(row.value("pad", 0u), ' ');
+    const std::string path =
+        tempFolder() + "corvane-e2e-" + row["name"].get<std::string>() + ".corvane";
     const std::string target = via == "file"      ? path
                                : via == "rawlink" ? bytes
                                                   : "corvane-console:" + base64url(bytes);
     setClientValue(standinCommand("--reveal-password") + '\0', REG_SZ);
     clearTranscript();
-    if (via == "file") {
-        writeFile(path, bytes);
-    }
+    writeFile(path, bytes);
 
     DWORD status = STILL_ACTIVE;
     if (via == "argument") {
@@ -227,76 +167,136 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
         status = shellOpen(target);
     }
     EXPECT_EQ(status, accepted ? 0u : 1u);
-    if (via == "file") {
-        const bool deleted = row["deleted"];
-        EXPECT_EQ(!exists(path), deleted) << "deleted if and only if it held a password";
-        if (!deleted) {
-            EXPECT_EQ(readFile(path), bytes) << "a file left must be left exactly as it was";
-        }
+    const bool deleted = via == "file" && row["deleted"].get<bool>();
+    EXPECT_EQ(!exists(path), deleted) << "deleted if and only if it held a password";
+    if (!deleted) {
+        EXPECT_EQ(readFile(path), bytes) << "a file left must be left exactly as it was";
     }
 
-    const std::vector<Json> transcript = readTranscript();
+    Launch run;
+    run.transcript = readTranscript();
     if (!accepted) {
-        EXPECT_TRUE(transcript.empty()) << "a refused file starts nothing";
+        EXPECT_TRUE(run.transcript.empty()) << "a refused file starts nothing";
         // The message, from a second copy given on the command line.
         writeFile(path, bytes);
-        const Launch quiet =
-            launch({}, " --quiet \"" + (via == "file" ? path : target) + "\"", "", handlerUnderTest());
-        EXPECT_EQ(quiet.exitCode, 1u);
-        EXPECT_NE(quiet.output.find(row["says"].get<std::string>()), std::string::npos)
-            << quiet.output;
+        run = launch({}, " --quiet \"" + (via == "file" ? path : target) + "\"", "",
+                     handlerUnderTest());
+        EXPECT_EQ(run.exitCode, 1u);
+        EXPECT_NE(run.output.find(row["says"].get<std::string>()), std::string::npos) << run.output;
         DeleteFileA(path.c_str());
         return;
     }
-    Launch run;
-    run.transcript = transcript;
+    DeleteFileA(path.c_str());
     const Json ca = run.first("ca_file");
-    EXPECT_EQ(run.messages(), received(name, ca.value("path", "")));
-    EXPECT_EQ(run.first("start").value("cwd", ""), variable("USERPROFILE"));
+    Messages expected;
+    for (const auto& [name, messages] : kReceived) {
+        expected = row["name"] == name ? messages : expected;
+    }
+    for (std::string& message : expected) {
+        message = message == kInlineCa ? text(8, ca.value("path", "")) : message;
+    }
+    EXPECT_EQ(run.messages(), expected);
+    EXPECT_EQ(run.first("start").value("cwd", ""), std::getenv("USERPROFILE"));
     EXPECT_EQ(run.first("exit").value("code", -1), 0);
     const std::string pem = Json::parse(bytes).value("ca", "");
     if (!pem.empty()) {
         const std::string caPath = ca.value("path", "");
         EXPECT_EQ(ca.value("contents", ""), pem) << "the CA file, whole, while the client runs";
-        EXPECT_EQ(trustees(ca.value("access", "")), std::set<std::string>({"SY", userSid()}));
+        const std::string access = ca.value("access", "");
+        const std::string owner = access.substr(2, access.find("D:") - 2);
+        EXPECT_EQ(trustees(access), std::set<std::string>({"SY", owner}))
+            << access << ": only its owner, the user, may open it";
         EXPECT_EQ(caPath.rfind(tempFolder(), 0), 0u) << caPath << ": not in the user's temp folder";
         EXPECT_FALSE(exists(caPath)) << "removed once the launcher has exited";
     }
-    DeleteFileA(path.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ConnectionFile, ::testing::ValuesIn(readTable()),
-                         [](const auto& row) { return row.param["name"].template get<std::string>(); });
-
-// With no client registered the launcher fails, and so does the handler,
-// with the launcher's status, through the shell as through the argument.
-TEST(Handler, LaunchFailureGivesTheLaunchersStatus) {
-    registerBrowser(true);
-    deleteClientKey();
-    const std::string link =
-        "corvane-console:" + base64url(R"({"version": 1, "host": "vm7.example", "port": 5900})");
-    EXPECT_EQ(shellOpen(link), kFailed);
-    const Launch quiet = launch({}, " --quiet " + link, "", handlerUnderTest());
-    EXPECT_EQ(quiet.exitCode, kFailed);
-    EXPECT_NE(quiet.output.find("spicex (32-bit view) does not exist"), std::string::npos)
-        << quiet.output;
-    registerBrowser(false);
-}
+                         [](const auto& row) {
+                             return row.param["name"].template get<std::string>();
+                         });
 
 TEST(Handler, BadCommandLines) {
-    const struct {
-        const char* arguments;
-        DWORD exitCode;
-        const char* says;
-    } kLines[] = {
-        {" --quiet", 2, "Usage: corvane-r-open.exe [--quiet] FILE.corvane"},
-        {" --quiet one.corvane two.corvane", 2, "Usage:"},
-        {" --quiet Z:\\no\\such\\console.corvane", 1, "The connection file cannot be read: error 3."},
+    const std::pair<const char*, const char*> kLines[] = {
+        {" --quiet", "Usage: corvane-r-open.exe [--quiet] FILE.corvane"},
+        {" --quiet one.corvane two.corvane", "Usage:"},
     };
-    for (const auto& line : kLines) {
-        const Launch run = launch({}, line.arguments, "", handlerUnderTest());
-        EXPECT_EQ(run.exitCode, line.exitCode) << line.arguments;
-        EXPECT_NE(run.output.find(line.says), std::string::npos) << line.arguments << ": " << run.output;
+    for (const auto& [arguments, says] : kLines) {
+        const Launch run = launch({}, arguments, "", handlerUnderTest());
+        EXPECT_EQ(run.exitCode, 2u) << arguments;
+        EXPECT_NE(run.output.find(says), std::string::npos) << arguments << ": " << run.output;
+    }
+}
+
+// Starts the handler on `desktop` and, while it runs, looks for its box; a
+// box found is read and answered with OK, as a user would.
+std::pair<DWORD, std::wstring> showBox(std::wstring desktop, const std::string& arguments,
+                                       bool& shown) {
+    const std::string command = "\"" + handlerUnderTest() + "\"" + arguments;
+    std::wstring commandLine(command.begin(), command.end());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.lpDesktop = desktop.data();
+    PROCESS_INFORMATION process = {};
+    CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                   &startup, &process);
+    wchar_t text[4096] = {};
+    shown = false;
+    for (int waited = 0; waited < 200 && !shown; ++waited) {
+        HWND box = FindWindowW(L"#32770", L"Corvane Remote Console");
+        shown = box != nullptr;
+        if (shown) {
+            GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 4096);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        } else if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) {
+            break; // ended without a box
+        }
+    }
+    DWORD status = STILL_ACTIVE;
+    WaitForSingleObject(process.hProcess, 10000);
+    GetExitCodeProcess(process.hProcess, &status);
+    TerminateProcess(process.hProcess, 3); // if it still runs
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return {status, text};
+}
+
+// CORVANE_EXPECT_LANGUAGE says which language this run was started in.
+TEST(HandlerBox, InTheUsersLanguage) {
+    const char* language = std::getenv("CORVANE_EXPECT_LANGUAGE");
+    const bool chinese = language != nullptr && std::string(language) == "zh";
+    ASSERT_EQ(GetUserDefaultUILanguage(), chinese ? 0x0804 : 0x0409);
+    // A desktop of this run's own: Wine draws a desktop's windows where its
+    // first one went, and the prefix's default desktop was first used
+    // without a display.
+    const std::wstring desktop = L"corvane-boxes-" + std::to_wstring(GetCurrentProcessId());
+    SetThreadDesktop(CreateDesktopW(desktop.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
+    deleteClientKey();
+    const std::string refused = tempFolder() + "corvane-box-refused.corvane";
+    const struct {
+        std::string arguments;
+        DWORD exitCode;
+        const wchar_t* english; // the box starts with this; nullptr: no box
+        const wchar_t* chinese;
+    } kRows[] = {
+        {" \"" + refused + "\"", 1,
+         L"This connection file cannot be used: the member \"port\" has the wrong type.",
+         L"无法使用此连接文件：成员 \"port\" 类型错误。"},
+        // No client registered: the launcher's -1, and the check's findings,
+        // which are an admin's, in English either way.
+        {" " + kPlainLink, kFailed, L"The console could not be opened.\n\nHKLM\\Software\\",
+         L"无法打开控制台。\n\nHKLM\\Software\\"},
+        {" --quiet \"" + refused + "\"", 1, nullptr, nullptr},
+    };
+    for (const auto& row : kRows) {
+        writeFile(refused, R"({"version": 1, "host": "vm7.example", "port": "5900"})");
+        bool shown = false;
+        const auto [status, text] = showBox(desktop, row.arguments, shown);
+        const wchar_t* expected = chinese ? row.chinese : row.english;
+        EXPECT_EQ(status, row.exitCode) << row.arguments;
+        EXPECT_EQ(shown, expected != nullptr) << row.arguments;
+        EXPECT_EQ(expected == nullptr || text.rfind(expected, 0) == 0, true)
+            << row.arguments << ": " << std::string(text.begin(), text.end());
     }
 }
 

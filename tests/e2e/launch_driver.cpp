@@ -24,15 +24,7 @@ std::string windowsPath(const char* variable, const char* built) {
 }
 
 std::string scratchPath(const char* name) {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(sizeof temp, temp);
-    return temp + std::string("corvane-") + std::to_string(GetCurrentProcessId()) + "-" + name;
-}
-
-std::string readFile(const std::string& path) {
-    std::ostringstream contents;
-    contents << std::ifstream(path, std::ios::binary).rdbuf();
-    return contents.str();
+    return tempFolder() + "corvane-" + std::to_string(GetCurrentProcessId()) + "-" + name;
 }
 
 // Ours, less anything the launcher reads or sets, then the launch's own.
@@ -53,6 +45,30 @@ std::string environmentBlock(const Variables& variables) {
 }
 
 } // namespace
+
+std::string readFile(const std::string& path) {
+    std::ostringstream contents;
+    contents << std::ifstream(path, std::ios::binary).rdbuf();
+    return contents.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string fromHex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    return bytes;
+}
+
+std::string tempFolder() {
+    char folder[MAX_PATH] = {};
+    GetTempPathA(sizeof folder, folder);
+    return folder;
+}
 
 std::string launcherUnderTest(bool checked) {
     return checked ? windowsPath("CORVANE_LAUNCHER_UNDER_TEST", CORVANE_LAUNCHER_PATH)
@@ -176,13 +192,9 @@ Json Launch::first(const char* event) const {
 std::vector<std::string> Launch::messages() const {
     std::vector<std::string> messages;
     for (const Json& message : all("message")) {
-        const std::string hex = message.value("bytes", "");
-        std::string bytes;
-        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-            bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-        }
-        messages.push_back(
-            message.value("valid", false) ? bytes : "invalid: " + message.value("error", ""));
+        messages.push_back(message.value("valid", false)
+                               ? fromHex(message.value("bytes", ""))
+                               : "invalid: " + message.value("error", ""));
     }
     return messages;
 }

@@ -36,6 +36,11 @@ struct Launch {
     std::string environment(const char* name) const; // as the client got it, or "<unset>"
 };
 
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+std::string fromHex(const std::string& hex);
+std::string tempFolder(); // with its trailing backslash
+
 // This build's executables, unless the environment names others (another
 // compiler's build of the same sources); unchecked: the launcher built with
 // CORVANE_CHECK_PIPE_SERVER off.

@@ -53,10 +53,9 @@ zip=corvane-r-$version-win32
 # Files folders (ours in "Program Files (x86)", none in the 64-bit one) and
 # the browser registration (all of it, or not one key), as the table says (a
 # made-up next version's readme differs); after an uninstall, all files and
-# software registry as before but for empty keys. Where the table says
-# "open", a connection file started through the shell opens a console: the
-# installed handler starts the installed launcher, which starts the
-# stand-in, and the file, which held a password, is gone.
+# software registry as before but for empty keys. "open": a connection file
+# started through the shell opens a console with the installed programs and
+# the stand-in (registered for that alone), and is gone.
 cp "first/$msi" this.msi && mkdir -p this/tools && cp first/tools/*/*.exe first/corvane-r-check.exe this/tools
 cp first/corvane-r{,-open}.exe "$source_dir"/{README.md,LICENSE} this && cp "$source_dir/docs/deployment.md" this/DEPLOYMENT.md
 cp -r this next && echo "next version" >>next/README.md && cp -r this main && rm -r main/tools main/corvane-r-open.exe
@@ -65,8 +64,7 @@ next=${version%.*}.$((${version##*.} + 1)) # differs in the fourth field only
 tree() { [ ! -d "$1" ] || (cd "$1" && find . -mindepth 1 \( -type f -exec sha256sum {} + -o -printf '%p/\n' \) | sort); }
 entries() { for view in 32 64; do echo "view $view:"; wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view |
     tr -d '\r' | { grep -E '^ +(DisplayName|DisplayVersion|NoModify|NoRepair|Publisher) ' || true; } | tr -s ' '; done; }
-# Our keys under Software\Classes as "key|name|data" lines, or nothing. One
-# batch file, since the shell's quotes do not survive into cmd's.
+# Our keys under Software\Classes as "key|name|data" lines (a batch file: quotes do not reach cmd).
 for key in .corvane Corvane.Console corvane-console 'MIME\Database\Content Type\application/vnd.corvane.console+json'; do
     printf '@reg query "HKLM\\Software\\Classes\\%s" /s\r\n' "$key"; done >registration.bat
 registration() { { wine cmd /c registration.bat 2>/dev/null || true; } | tr -d '\r' | awk -F '    ' '
@@ -105,8 +103,6 @@ python3 "$source_dir/tests/release/timestamp_responder.py" tsa.cnf tsa-port & re
 for _ in $(seq 100); do [ -s tsa-port ] || sleep 0.1; done
 clean_build signed -DCORVANE_SIGN_PKCS12="$work/signer.p12" \
     -DCORVANE_SIGN_TIMESTAMP_URL="http://127.0.0.1:$(cat tsa-port)/" & signing=$!
-# The stand-in as the client for the one console opened, and gone again
-# before anything is compared with the state before.
 open_console() {
     local client='HKLM\Software\'$vendor'\spicex' standin="Z:$work/this/tools/client-standin.exe"
     printf '{"version": 1, "host": "vm7.example", "port": 5900, "password": "once"}' >console.corvane

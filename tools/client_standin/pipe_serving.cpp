@@ -48,18 +48,18 @@ constexpr DWORD kReadBufferSize = 65536;
 constexpr std::uint32_t kConnectId = 16;
 constexpr std::uint32_t kCaFileId = 8;
 
-// Who may open the file, in SDDL ("D:P(A;;GA;;;S-1-5-...)": protected, one
-// entry), or why that is unknown.
+// Whose the file is and who may open it, in SDDL ("O:S-1-5-...D:P(A;;GA;;;
+// S-1-5-...)": the owner, then a protected list of one entry), or why that is
+// unknown.
 std::string accessList(const std::string& path) {
     DWORD size = 0;
-    GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    GetFileSecurityA(path.c_str(), parts, nullptr, 0, &size);
     std::vector<BYTE> descriptor(size);
     char* text = nullptr;
-    if (size == 0 ||
-        !GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size,
-                          &size) ||
-        !ConvertSecurityDescriptorToStringSecurityDescriptorA(
-            descriptor.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    if (size == 0 || !GetFileSecurityA(path.c_str(), parts, descriptor.data(), size, &size) ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.data(), SDDL_REVISION_1,
+                                                              parts, &text, nullptr)) {
         return "unknown: error " + std::to_string(GetLastError());
     }
     std::string access = text;
