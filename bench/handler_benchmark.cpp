@@ -4,9 +4,9 @@
 // order, both against the stand-in client. Start to exit, under Wine.
 //   handler_benchmark [PAIRS]
 #include "base64url.h"
+#include "bench_common.h"
 #include "launch_driver.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -15,12 +15,6 @@
 using namespace e2e;
 
 namespace {
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 double seconds(const Launch& launch) {
     return static_cast<double>(launch.endUs - launch.startUs) / 1e6;
@@ -33,10 +27,7 @@ double seconds(const Launch& launch) {
 int main(int argc, char** argv) {
     const int pairs = argc > 1 ? static_cast<int>(std::strtol(argv[1], nullptr, 10)) : 15;
     setClientValue(standinCommand("") + std::string(1, '\0'), REG_SZ);
-    const Variables variables = {{"SPICE_HOST", "vm7.example"},   {"SPICE_PORT", "5900"},
-                                 {"SPICE_SPORT", "5901"},         {"SPICE_PASSWORD", "secret"},
-                                 {"SPICE_TITLE", "Console"},      {"SPICE_CA_FILE", "C:\\ca.pem"},
-                                 {"SPICE_HOST_SUBJECT", "CN=vm7"}};
+    const Variables& variables = bench::kParameters;
     const std::string link =
         " corvane-console:" +
         wire::base64url(R"({"version": 1, "host": "vm7.example", "port": 5900, "securePort": 5901,)"
@@ -67,10 +58,10 @@ int main(int argc, char** argv) {
     deleteClientKey();
 
     std::printf("medians over %d pairs, start to exit (s):\n", pairs);
-    std::printf("  %-56s %7.3f\n", "corvane-r.exe started directly", median(direct));
+    std::printf("  %-56s %7.3f\n", "corvane-r.exe started directly", bench::median(direct));
     std::printf("  %-56s %7.3f\n", "corvane-r-open.exe with the same parameters as a link",
-                median(handled));
+                bench::median(handled));
     std::printf("  %-56s %7.3f\n", "added by the handler (median of the pairs' differences)",
-                median(added));
+                bench::median(added));
     return 0;
 }

@@ -1,11 +1,11 @@
 // Prints where a launch spends its time, as medians over repeated launches
 // under Wine against the stand-in client, and what the launches left behind.
 //   launch_benchmark [RUNS]
+#include "bench_common.h"
 #include "launch_driver.h"
 
 #include <tlhelp32.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -14,12 +14,6 @@
 using namespace e2e;
 
 namespace {
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 double ms(long long fromUs, long long toUs) {
     return static_cast<double>(toUs - fromUs) / 1000.0;
@@ -80,10 +74,7 @@ double directStartMs() {
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? static_cast<int>(std::strtol(argv[1], nullptr, 10)) : 7;
     setClientValue(standinCommand("") + std::string(1, '\0'), REG_SZ);
-    const Variables variables = {{"SPICE_HOST", "vm7.example"},   {"SPICE_PORT", "5900"},
-                                 {"SPICE_SPORT", "5901"},         {"SPICE_PASSWORD", "secret"},
-                                 {"SPICE_TITLE", "Console"},      {"SPICE_CA_FILE", "C:\\ca.pem"},
-                                 {"SPICE_HOST_SUBJECT", "CN=vm7"}};
+    const Variables& variables = bench::kParameters;
 
     Series processStart{"process start, stand-in started directly", {}};
     Series launcherToClient{"launcher start to client start", {}};
@@ -122,7 +113,7 @@ int main(int argc, char** argv) {
     std::printf("medians over %d launches (ms):\n", runs);
     for (const Series* series :
          {&processStart, &launcherToClient, &pollWait, &openPause, &writing, &rest, &total}) {
-        std::printf("  %-58s %9.3f\n", series->label, median(series->values));
+        std::printf("  %-58s %9.3f\n", series->label, bench::median(series->values));
     }
     std::printf("left behind: %d of %d launches left their pipe; at the end %d launcher and "
                 "%d client processes still ran\n",
