@@ -56,10 +56,6 @@ std::wstring ansiToWide(const std::string& ansi) {
     return toWide(CP_ACP, 0, ansi);
 }
 
-std::wstring utf8ToWide(const std::string& utf8) {
-    return toWide(CP_UTF8, 0, utf8);
-}
-
 std::string wideToUtf8(const std::wstring& wide) {
     return fromWide(CP_UTF8, 0, wide, nullptr);
 }

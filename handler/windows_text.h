@@ -11,7 +11,6 @@ namespace handler {
 // ANSI code page (no best-fit substitutes, no '?').
 bool utf8ToAnsi(const std::string& utf8, std::string& ansi);
 std::wstring ansiToWide(const std::string& ansi);
-std::wstring utf8ToWide(const std::string& utf8);
 std::string wideToUtf8(const std::wstring& wide);
 
 } // namespace handler

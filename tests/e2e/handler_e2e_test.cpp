@@ -295,7 +295,7 @@ TEST(HandlerBox, InTheUsersLanguage) {
         const wchar_t* expected = chinese ? row.chinese : row.english;
         EXPECT_EQ(status, row.exitCode) << row.arguments;
         EXPECT_EQ(shown, expected != nullptr) << row.arguments;
-        EXPECT_EQ(expected == nullptr || text.rfind(expected, 0) == 0, true)
+        EXPECT_TRUE(expected == nullptr || text.rfind(expected, 0) == 0)
             << row.arguments << ": " << std::string(text.begin(), text.end());
     }
 }

@@ -64,9 +64,12 @@ next=${version%.*}.$((${version##*.} + 1)) # differs in the fourth field only
 tree() { [ ! -d "$1" ] || (cd "$1" && find . -mindepth 1 \( -type f -exec sha256sum {} + -o -printf '%p/\n' \) | sort); }
 entries() { for view in 32 64; do echo "view $view:"; wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view |
     tr -d '\r' | { grep -E '^ +(DisplayName|DisplayVersion|NoModify|NoRepair|Publisher) ' || true; } | tr -s ' '; done; }
-# Our keys under Software\Classes as "key|name|data" lines (a batch file: quotes do not reach cmd).
-for key in .corvane Corvane.Console corvane-console 'MIME\Database\Content Type\application/vnd.corvane.console+json'; do
-    printf '@reg query "HKLM\\Software\\Classes\\%s" /s\r\n' "$key"; done >registration.bat
+# Our keys under Software\Classes as "key|name|data" lines: the registration
+# file's top keys, and of the shared MIME database only our type's, queried
+# from a batch file (the shell's quotes do not reach cmd).
+awk -F '|' '!/^#/ { key = $1; if (key !~ /^MIME\\/) sub(/\\.*/, "", key); print key }' \
+    "$source_dir/tests/support/browser_registration.txt" | sort -u |
+    while read -r key; do printf '@reg query "HKLM\\Software\\Classes\\%s" /s\r\n' "$key"; done >registration.bat
 registration() { { wine cmd /c registration.bat 2>/dev/null || true; } | tr -d '\r' | awk -F '    ' '
     /^HKEY_/ { key = substr($0, length("HKEY_LOCAL_MACHINE\\Software\\Classes\\") + 1); print key; next }
     /^    / { print key "|" ($2 == "(Default)" ? "" : $2) "|" $4 }' | sort; }
