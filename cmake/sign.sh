@@ -6,6 +6,7 @@
 # pipe.
 set -eu
 osslsigncode=$1 pkcs12=$2 image=$3 timestamp=${4:-}
+corvane_top=$(dirname "$0")/.. && . "$(dirname "$0")/project-names.sh"
 if [ -z "${CORVANE_SIGN_PASSWORD+set}" ]; then
     echo "sign.sh: set CORVANE_SIGN_PASSWORD to the password of $pkcs12" >&2
     exit 1
@@ -14,6 +15,6 @@ signed="$image.signed"
 rm -f "$signed"
 printf '%s' "$CORVANE_SIGN_PASSWORD" |
     "$osslsigncode" sign -pkcs12 "$pkcs12" -readpass /dev/stdin -h sha256 \
-        -n "Corvane Remote Console Client" ${timestamp:+-ts "$timestamp"} \
+        -n "$corvane_product" ${timestamp:+-ts "$timestamp"} \
         -in "$image" -out "$signed" >/dev/null
 mv "$signed" "$image"

@@ -57,8 +57,6 @@ target_link_libraries(launcher_core PUBLIC controller_core PRIVATE project_warni
 # standard user, with UAC's file and registry virtualization, and may then
 # see other files and keys than the launcher does.
 include(cmake/signing.cmake)
-set(CORVANE_COMPANY "Corvane")
-set(CORVANE_PRODUCT "Corvane Remote Console Client")
 string(REPLACE "." ", " CORVANE_VERSION_FIELDS "${PROJECT_VERSION}")
 function(corvane_shipped_program target description manifest)
     set(CORVANE_FILE_DESCRIPTION "${description}")

@@ -86,12 +86,11 @@ bool programExists(const std::string& path, std::string& found) {
     return true;
 }
 
-} // namespace
-
-int checkRegistry(Report& report, char (&commandLine)[launcher::kCommandLineSize + 1]) {
+// checkRegistry, with what the launcher's read found.
+int checkRegistry(Report& report, char (&commandLine)[launcher::kCommandLineSize + 1],
+                  launcher::ClientValue& found) {
     const bool wow64 = isWow64();
     const std::string view = wow64 ? "32-bit view" : "the only view of 32-bit Windows";
-    launcher::ClientValue found;
     if (launcher::readClientCommandLine(commandLine, 0, &found) == 0) {
         report
             .add(Level::Ok, "registry",
@@ -128,20 +127,65 @@ int checkRegistry(Report& report, char (&commandLine)[launcher::kCommandLineSize
     return -1;
 }
 
-void checkProgram(Report& report, const char* commandLine) {
+// Windows starts only an image with a DOS header that leads to a PE one.
+bool isWindowsProgram(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    unsigned char dos[64] = {};
+    char signature[4] = {};
+    DWORD got = 0;
+    bool program = ReadFile(file, dos, sizeof dos, &got, nullptr) && got == sizeof dos &&
+                   dos[0] == 'M' && dos[1] == 'Z';
+    if (program) {
+        const DWORD offset =
+            DWORD{dos[60]} | DWORD{dos[61]} << 8 | DWORD{dos[62]} << 16 | DWORD{dos[63]} << 24;
+        program = SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) !=
+                      INVALID_SET_FILE_POINTER &&
+                  ReadFile(file, signature, sizeof signature, &got, nullptr) &&
+                  got == sizeof signature && std::string(signature, 4) == std::string("PE\0\0", 4);
+    }
+    CloseHandle(file);
+    return program;
+}
+
+// The program that exists, as found: fine, with `level`, unless it is no
+// Windows program.
+void reportProgram(Report& report, Level level, const std::string& path, const std::string& text,
+                   const std::string& advice = "") {
+    if (!isWindowsProgram(path)) {
+        report
+            .add(Level::Fail, "program", path + " is not a Windows program",
+                 "Reinstall the client, or correct the registry value")
+            .add("path", path);
+        return;
+    }
+    report.add(level, "program", text, advice).add("path", path);
+}
+
+} // namespace
+
+int checkRegistry(Report& report, char (&commandLine)[launcher::kCommandLineSize + 1]) {
+    launcher::ClientValue found;
+    return checkRegistry(report, commandLine, found);
+}
+
+bool checkProgram(Report& report, const char* commandLine) {
     const std::string line = commandLine;
     std::string found;
     if (line[0] == '"') {
         const std::string path = line.substr(1, line.find('"', 1) - 1);
-        if (programExists(path, found)) {
-            report.add(Level::Ok, "program", "\"" + found + "\" exists").add("path", found);
-        } else {
+        if (!programExists(path, found)) {
             report
                 .add(Level::Fail, "program", path + " does not exist",
                      "Install the client there, or correct the registry value")
                 .add("path", path);
+            return false;
         }
-        return;
+        reportProgram(report, Level::Ok, found, "\"" + found + "\" exists");
+        return true;
     }
     // Unquoted: Windows tries the text up to each space or tab in turn, and
     // at last the whole line, and runs the first that exists.
@@ -165,11 +209,11 @@ void checkProgram(Report& report, const char* commandLine) {
             .add(Level::Fail, "program", candidates[0] + " does not exist",
                  "Install the client there, or correct the registry value")
             .add("path", candidates[0]);
-        return;
+        return false;
     }
     if (first == 0 && last == 0) {
-        report.add(Level::Ok, "program", existing[0] + " exists").add("path", existing[0]);
-        return;
+        reportProgram(report, Level::Ok, existing[0], existing[0] + " exists");
+        return true;
     }
     std::string tried;
     for (std::size_t i = 0; i < last; ++i) {
@@ -184,13 +228,26 @@ void checkProgram(Report& report, const char* commandLine) {
                  "Quote the program's path in the registry value")
             .add("path", existing[first]);
     } else {
-        report
-            .add(Level::Warn, "program",
-                 existing[last] + " has spaces and is not quoted; Windows tries " + tried +
-                     " first",
-                 "Quote the program's path in the registry value")
-            .add("path", existing[last]);
+        reportProgram(report, Level::Warn, existing[last],
+                      existing[last] + " has spaces and is not quoted; Windows tries " + tried +
+                          " first",
+                      "Quote the program's path in the registry value");
     }
+    return true;
+}
+
+Blocker diagnoseLaunch(Report& report) {
+    char commandLine[launcher::kCommandLineSize + 1] = {};
+    launcher::ClientValue found;
+    if (checkRegistry(report, commandLine, found) != 0) {
+        const bool missing =
+            found.keyError == ERROR_FILE_NOT_FOUND || found.valueError == ERROR_FILE_NOT_FOUND;
+        return missing ? Blocker::NotInstalled : Blocker::Other;
+    }
+    if (!checkProgram(report, commandLine)) {
+        return Blocker::ProgramMissing;
+    }
+    return report.failed() ? Blocker::Other : Blocker::None;
 }
 
 } // namespace check

@@ -14,7 +14,14 @@ int checkRegistry(Report& report, char (&commandLine)[launcher::kCommandLineSize
 
 // The program of `commandLine` as CreateProcessA without an application
 // name picks it: a quoted path, or else the first of the ever longer
-// space-separated prefixes that names an existing file.
-void checkProgram(Report& report, const char* commandLine);
+// space-separated prefixes that names an existing file; and that it is a
+// Windows program. False when no such file exists.
+bool checkProgram(Report& report, const char* commandLine);
+
+// What keeps a launch from starting the client, as its user can act on it.
+enum class Blocker { None, NotInstalled, ProgramMissing, Other };
+
+// checkRegistry, then checkProgram where the registry allows it.
+Blocker diagnoseLaunch(Report& report);
 
 } // namespace check

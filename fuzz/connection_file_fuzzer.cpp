@@ -1,13 +1,18 @@
 // Fuzzes the connection file's reader, as a file and as a link, under the
 // sanitizers, and holds every verdict to what the handler relies on:
 // - an accepted file has a host, a port in range, at most one of ca and
-//   caFile, and texts the launcher passes on whole (below 1024 bytes, no NUL);
+//   caFile, a caFile on a drive (never a network path), and texts the
+//   launcher passes on whole (below 1024 bytes, no NUL);
 // - whatever is no connection file at all (not JSON, not an object, too
 //   large) never counts as holding a password, so it is never deleted;
 // - any other refusal but an unknown member's names one of the format's;
-// - a link decodes to what its payload encodes, and reads as that file.
+// - a link decodes to what its payload encodes, and reads as that file;
+// - the message of a refusal, in every language, is not the file's to
+//   write: its member's name adds no quote, no control character and at
+//   most 32 characters and an ellipsis to what a one-letter name gives.
 #include "base64url.h"
 #include "connection_file.h"
+#include "messages.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +57,9 @@ void checkVerdict(const handler::Verdict& verdict, const handler::Connection& co
         check(connection.securePort >= 0 && connection.securePort <= 65535);
         check(connection.ca.empty() || connection.caFile.empty());
         check(connection.ca.find('\0') == std::string::npos);
+        // A CA file on a drive of this machine, never a network path.
+        check(connection.caFile.empty() ||
+              (connection.caFile.compare(0, 2, "\\\\") != 0 && connection.caFile.find(':') == 1));
         for (const std::string* text : {&connection.password, &connection.title, &connection.caFile,
                                         &connection.hostSubject}) {
             check(textFits(*text));
@@ -71,6 +79,27 @@ void checkVerdict(const handler::Verdict& verdict, const handler::Connection& co
     check(noConnectionFile || verdict.refusal == Refusal::UnknownMember || known);
 }
 
+std::size_t quotes(const std::wstring& text) {
+    std::size_t count = 0;
+    for (const wchar_t c : text) {
+        check(c == L'\n' || c >= 0x20);
+        count += c == L'"' ? 1 : 0;
+    }
+    return count;
+}
+
+void checkMessage(const handler::Verdict& verdict) {
+    using handler::Language;
+    for (const Language language :
+         {Language::English, Language::Simplified, Language::Traditional}) {
+        const std::wstring message = handler::refusalMessage(language, false, verdict);
+        handler::Verdict named = verdict;
+        named.member = "m";
+        const std::wstring reference = handler::refusalMessage(language, false, named);
+        check(quotes(message) == quotes(reference) && message.size() <= reference.size() + 32);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -78,6 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     handler::Connection connection;
     const handler::Verdict verdict = handler::readConnectionFile(bytes, toLatin1, connection);
     checkVerdict(verdict, connection);
+    checkMessage(verdict);
 
     std::string decoded;
     const std::string link = handler::kLinkScheme + wire::base64url(bytes);

@@ -361,9 +361,10 @@ Refusal portValue(const std::string& literal, long& port) {
     return Refusal::None;
 }
 
-// Host is a text that must not be empty; Ca is kept as given, as it goes
-// into a file, not into the launcher's environment.
-enum class Shape { Version, Port, Host, Text, Ca };
+// Host and Ca are texts that must not be empty; Ca is kept as given, as it
+// goes into a file, not into the launcher's environment. CaFile is a path
+// the client opens.
+enum class Shape { Version, Port, Host, Text, CaFile, Ca };
 
 struct Field {
     const char* name;
@@ -379,10 +380,27 @@ constexpr Field kFields[] = {
     {"securePort", Shape::Port, nullptr, &Connection::securePort},
     {"password", Shape::Text, &Connection::password, nullptr},
     {"title", Shape::Text, &Connection::title, nullptr},
-    {"caFile", Shape::Text, &Connection::caFile, nullptr},
+    {"caFile", Shape::CaFile, &Connection::caFile, nullptr},
     {"ca", Shape::Ca, &Connection::ca, nullptr},
     {"hostSubject", Shape::Text, &Connection::hostSubject, nullptr},
 };
+
+// Whether a JSON number is zero or negative ("-0" included).
+bool belowOne(const std::string& literal) {
+    const std::string significand = literal.substr(0, literal.find_first_of("eE"));
+    return literal[0] == '-' || significand.find_first_of("123456789") == std::string::npos;
+}
+
+// A full path on a drive letter, "X:\\...": the client opens it when it
+// connects, and a network path would have Windows connect to a stranger's
+// server and sign in there as the user. So no "\\\\" (UNC, "\\\\?\\",
+// "\\\\.\\"), nothing relative, and no ':' past the drive's (an alternate
+// data stream, or a device).
+bool isLocalPath(const std::string& path) {
+    const char drive = path.empty() ? '\0' : path[0];
+    const bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+    return letter && path.compare(1, 2, ":\\") == 0 && path.find(':', 2) == std::string::npos;
+}
 
 Refusal checkMember(const Member& member, const Field& field, ToAnsi toAnsi,
                     Connection& connection) {
@@ -394,6 +412,7 @@ Refusal checkMember(const Member& member, const Field& field, ToAnsi toAnsi,
         long version = 0;
         const Refusal refusal = portValue(member.text, version);
         return refusal == Refusal::NotInteger ? refusal
+               : belowOne(member.text)        ? Refusal::VersionBelowOne
                : version == 1                 ? Refusal::None
                                               : Refusal::WrongVersion;
     }
@@ -406,7 +425,10 @@ Refusal checkMember(const Member& member, const Field& field, ToAnsi toAnsi,
     std::string& text = connection.*field.text;
     if (field.shape == Shape::Ca) {
         text = member.text;
-        return Refusal::None;
+        return text.empty() ? Refusal::Empty : Refusal::None;
+    }
+    if (field.shape == Shape::CaFile && !member.text.empty() && !isLocalPath(member.text)) {
+        return Refusal::NotLocalPath;
     }
     if (!toAnsi(member.text, text)) {
         return Refusal::NotInCodePage;
@@ -414,7 +436,8 @@ Refusal checkMember(const Member& member, const Field& field, ToAnsi toAnsi,
     if (text.size() > kMaxValueBytes) {
         return Refusal::TooLong;
     }
-    return field.shape == Shape::Host && text.empty() ? Refusal::Empty : Refusal::None;
+    const bool required = field.shape == Shape::Host || field.shape == Shape::CaFile;
+    return required && text.empty() ? Refusal::Empty : Refusal::None;
 }
 
 bool lowerEquals(const std::string& text, const char* lower, std::size_t length) {

@@ -30,6 +30,7 @@ enum class Refusal {
     NotInteger,
     PortRange,
     WrongVersion,
+    VersionBelowOne,
     Missing,
     Empty,
     NoPort,
@@ -37,6 +38,7 @@ enum class Refusal {
     HoldsNul,
     NotInCodePage,
     TooLong,
+    NotLocalPath,
 };
 
 // The accepted parameters: texts in the ANSI code page, ready for the

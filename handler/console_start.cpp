@@ -1,9 +1,11 @@
 #include "console_start.h"
 
+#include "windows_text.h"
+
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -11,14 +13,14 @@ namespace handler {
 
 namespace {
 
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+wchar_t upper(wchar_t c) {
+    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
 }
 
 // Windows' variable names ignore case: "Spice_Password" is SPICE_PASSWORD.
-bool isSpiceVariable(const char* entry) {
-    static const char kPrefix[] = "SPICE_";
-    for (std::size_t i = 0; i < sizeof kPrefix - 1; ++i) {
+bool isSpiceVariable(const wchar_t* entry) {
+    static const wchar_t kPrefix[] = L"SPICE_";
+    for (std::size_t i = 0; i < sizeof kPrefix / sizeof *kPrefix - 1; ++i) {
         if (upper(entry[i]) != kPrefix[i]) {
             return false;
         }
@@ -26,50 +28,62 @@ bool isSpiceVariable(const char* entry) {
     return true;
 }
 
-std::string nameOf(const std::string& entry) {
+std::wstring nameOf(const std::wstring& entry) {
     // Entries such as "=C:=C:\\dir" name a drive's directory: their name
     // starts after the first '='.
-    return entry.substr(0, entry.find('=', 1));
+    return entry.substr(0, entry.find(L'=', 1));
 }
 
-bool byName(const std::string& a, const std::string& b) {
-    const std::string left = nameOf(a);
-    const std::string right = nameOf(b);
+bool byName(const std::wstring& a, const std::wstring& b) {
+    const std::wstring left = nameOf(a);
+    const std::wstring right = nameOf(b);
     return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
-                                        [](char x, char y) { return upper(x) < upper(y); });
+                                        [](wchar_t x, wchar_t y) { return upper(x) < upper(y); });
+}
+
+// Ours as Windows keeps it, in UTF-16: the ANSI block would be in the OEM
+// code page, and would turn any character outside the code page into '?',
+// in the user's profile path and everything below it.
+std::vector<std::wstring> inheritedVariables() {
+    std::vector<std::wstring> entries;
+    wchar_t* strings = GetEnvironmentStringsW();
+    for (const wchar_t* entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+        entries.emplace_back(entry);
+    }
+    FreeEnvironmentStringsW(strings);
+    return entries;
 }
 
 // Ours less every SPICE_ variable, then the connection's, sorted by name as
-// Windows keeps an environment block.
-std::string environmentFor(const Connection& connection, const std::string& caPath) {
-    std::vector<std::string> entries;
-    char* strings = GetEnvironmentStringsA();
-    for (const char* entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1) {
-        if (!isSpiceVariable(entry)) {
-            entries.emplace_back(entry);
+// Windows keeps an environment block. The connection's texts are in the
+// ANSI code page, where each was checked to have an exact equivalent.
+std::wstring environmentFor(const Connection& connection, const std::string& caPath) {
+    std::vector<std::wstring> entries;
+    for (std::wstring& entry : inheritedVariables()) {
+        if (!isSpiceVariable(entry.c_str())) {
+            entries.push_back(std::move(entry));
         }
     }
-    FreeEnvironmentStringsA(strings);
-    const std::pair<const char*, std::string> parameters[] = {
-        {"SPICE_HOST", connection.host},
-        {"SPICE_PORT", connection.port != 0 ? std::to_string(connection.port) : ""},
-        {"SPICE_SPORT", connection.securePort != 0 ? std::to_string(connection.securePort) : ""},
-        {"SPICE_PASSWORD", connection.password},
-        {"SPICE_TITLE", connection.title},
-        {"SPICE_CA_FILE", caPath.empty() ? connection.caFile : caPath},
-        {"SPICE_HOST_SUBJECT", connection.hostSubject},
+    const std::pair<const wchar_t*, std::string> parameters[] = {
+        {L"SPICE_HOST", connection.host},
+        {L"SPICE_PORT", connection.port != 0 ? std::to_string(connection.port) : ""},
+        {L"SPICE_SPORT", connection.securePort != 0 ? std::to_string(connection.securePort) : ""},
+        {L"SPICE_PASSWORD", connection.password},
+        {L"SPICE_TITLE", connection.title},
+        {L"SPICE_CA_FILE", caPath.empty() ? connection.caFile : caPath},
+        {L"SPICE_HOST_SUBJECT", connection.hostSubject},
     };
     for (const auto& [name, value] : parameters) {
         if (!value.empty()) {
-            entries.push_back(std::string(name) + "=" + value);
+            entries.push_back(std::wstring(name) + L"=" + ansiToWide(value));
         }
     }
     std::stable_sort(entries.begin(), entries.end(), byName);
-    std::string block;
-    for (const std::string& entry : entries) {
-        block += entry + '\0';
+    std::wstring block;
+    for (const std::wstring& entry : entries) {
+        block += entry + L'\0';
     }
-    return block + '\0';
+    return block + L'\0';
 }
 
 // A new file that only this user can open: an explicit access list with
@@ -140,7 +154,15 @@ std::string writeCa(const std::string& pem, unsigned long& error) {
     return {};
 }
 
-std::wstring ownFolder() {
+std::wstring profileFolder() {
+    wchar_t profile[MAX_PATH + 1] = {};
+    const DWORD length = GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH + 1);
+    return length > 0 && length <= MAX_PATH ? profile : programFolder();
+}
+
+} // namespace
+
+std::wstring programFolder() {
     std::vector<wchar_t> path(MAX_PATH);
     for (;;) {
         const DWORD length =
@@ -153,17 +175,9 @@ std::wstring ownFolder() {
     }
 }
 
-std::wstring profileFolder() {
-    wchar_t profile[MAX_PATH + 1] = {};
-    const DWORD length = GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH + 1);
-    return length > 0 && length <= MAX_PATH ? profile : ownFolder();
-}
-
-} // namespace
-
 ConsoleRun openConsole(const Connection& connection) {
     ConsoleRun run;
-    run.launcherPath = ownFolder() + L"corvane-r.exe";
+    run.launcherPath = programFolder() + L"corvane-r.exe";
     std::string caPath;
     if (!connection.ca.empty()) {
         caPath = writeCa(connection.ca, run.error);
@@ -172,17 +186,19 @@ ConsoleRun openConsole(const Connection& connection) {
             return run;
         }
     }
-    std::string environment = environmentFor(connection, caPath);
+    std::wstring environment = environmentFor(connection, caPath);
     std::wstring commandLine = L"\"" + run.launcherPath + L"\"";
     const std::wstring directory = profileFolder();
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
+    // No console window: the launcher, and a console client after it, share
+    // a hidden one, which the user cannot close under a running console.
+    const DWORD flags = CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT;
     const BOOL started = CreateProcessW(run.launcherPath.c_str(), // by full path, never searched
                                         commandLine.data(), nullptr, nullptr,
                                         FALSE, // no handle inheritance
-                                        0,     // an ANSI environment block
-                                        environment.data(),
+                                        flags, environment.data(),
                                         directory.c_str(), // not the download's folder
                                         &startup, &process);
     if (!started) {

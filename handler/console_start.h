@@ -22,6 +22,10 @@ struct ConsoleRun {
     std::wstring launcherPath; // what it started, or tried to
 };
 
+// Where corvane-r-open.exe is, with a trailing backslash: the launcher and
+// the tools are installed beside it.
+std::wstring programFolder();
+
 // Waits for the launcher to exit. An inline `ca` lives in a file of the
 // user's temp folder that only the user can open, for as long as the
 // launcher runs.

@@ -1,29 +1,56 @@
-// What the handler tells a user, in English or Simplified Chinese as the
-// user's Windows speaks, from one table: a refused file or link (the member
-// and why), a console that did not open (what the check would find), a bad
-// command line.
+// What the handler tells a user, in English, Simplified or Traditional
+// Chinese as the user's Windows speaks, from one table: a refused file or
+// link (the member and why), a console that did not open (why, in the
+// user's words, and below it what the check finds, for the administrator),
+// a bad command line. Platform-neutral, so that the table is also checked
+// natively.
 #pragma once
 
 #include "connection_file.h"
 
 #include <string>
+#include <vector>
 
 namespace handler {
 
-constexpr wchar_t kCaption[] = L"Corvane Remote Console";
+// The product's name, as the packaging spells it (CMakeLists.txt).
+constexpr wchar_t kCaption[] = CORVANE_PRODUCT_NAME;
 
-enum class Language { English, Chinese };
+enum class Language { English, Simplified, Traditional };
 
-// Chinese for a user interface in any Chinese; English otherwise.
+// Traditional Chinese for Taiwan, Hong Kong and Macao, Simplified for any
+// other Chinese, English otherwise.
 Language userLanguage(unsigned short uiLanguage);
+
+// Why a launch failed, as its user can act on it.
+enum class LaunchProblem {
+    NoPipe,         // the check finds nothing: the client did not open its pipe
+    NotInstalled,   // no client key, or no value in it
+    ProgramMissing, // the registered program is not there
+    NotStarted,     // anything else that keeps Windows from starting it
+};
 
 std::wstring refusalMessage(Language language, bool link, const Verdict& verdict);
 std::wstring unreadableMessage(Language language, unsigned long error);
-// `findings`: what the check finds wrong, one per line; empty when it finds
-// nothing, and the client then did not open its controller pipe.
-std::wstring launchFailedMessage(Language language, const std::wstring& findings);
+std::wstring caNotWrittenMessage(Language language, unsigned long error);
+// `findings`: what the check finds wrong, one per line, for the
+// administrator; `checkTool`: whether the check tool is installed beside us.
+std::wstring launchFailedMessage(Language language, LaunchProblem problem,
+                                 const std::wstring& findings, bool checkTool);
 std::wstring launcherMissingMessage(Language language, const std::wstring& launcher,
                                     unsigned long error);
+// A one-time password left on disk: the user is to delete the file.
+std::wstring notDeletedMessage(Language language, const std::wstring& path, unsigned long error);
 std::wstring usageMessage(Language language);
+
+// One text in every language.
+struct Text {
+    const wchar_t* english;
+    const wchar_t* simplified;
+    const wchar_t* traditional;
+};
+// Every text the messages are made of, for the check that none is missing
+// in any language.
+std::vector<Text> everyText();
 
 } // namespace handler

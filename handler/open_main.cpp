@@ -34,10 +34,9 @@ struct Tell {
     bool quiet;
     Language language;
 
-    void operator()(const std::wstring& message) const {
+    void operator()(const std::wstring& message, UINT icon = MB_ICONERROR) const {
         if (!quiet) {
-            MessageBoxW(nullptr, message.c_str(), kCaption,
-                        MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+            MessageBoxW(nullptr, message.c_str(), kCaption, MB_OK | icon | MB_SETFOREGROUND);
             return;
         }
         HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
@@ -69,19 +68,28 @@ unsigned long readFile(const std::wstring& path, std::string& bytes) {
     return 0;
 }
 
-// What the check finds wrong with the client's registration, if anything.
-std::wstring launchFindings() {
+// Why the launch failed, from what the check finds wrong with the client's
+// registration; `findings` receives the check's words, one a line.
+LaunchProblem diagnose(std::wstring& findings) {
     check::Report report;
-    char commandLine[launcher::kCommandLineSize + 1] = {};
-    if (check::checkRegistry(report, commandLine) == 0) {
-        check::checkProgram(report, commandLine);
-    }
-    return ansiToWide(report.failures());
+    const LaunchProblem kProblems[] = {LaunchProblem::NoPipe, LaunchProblem::NotInstalled,
+                                       LaunchProblem::ProgramMissing, LaunchProblem::NotStarted};
+    const LaunchProblem problem = kProblems[static_cast<int>(check::diagnoseLaunch(report))];
+    findings = ansiToWide(report.failures());
+    return problem;
+}
+
+bool checkToolInstalled() {
+    const std::wstring tool = programFolder() + L"tools\\corvane-r-check.exe";
+    return GetFileAttributesW(tool.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 } // namespace
 
 int main() {
+    // The shell starts us in the download's folder: no DLL is to be loaded
+    // from there.
+    SetDllDirectoryW(L"");
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     bool quiet = false;
@@ -104,6 +112,7 @@ int main() {
 
     Connection connection;
     Verdict verdict;
+    std::wstring leftBehind; // a password file that could not be deleted
     const std::string link = wideToUtf8(target);
     const bool isLinkTarget = isLink(link);
     if (isLinkTarget) {
@@ -118,26 +127,31 @@ int main() {
             return 1;
         }
         verdict = readConnectionFile(bytes, utf8ToAnsi, connection);
-        if (verdict.holdsPassword) {
-            DeleteFileW(target.c_str());
+        if (verdict.holdsPassword && !DeleteFileW(target.c_str())) {
+            leftBehind = L"\n\n" + notDeletedMessage(tell.language, target, GetLastError());
         }
     }
     if (verdict.refusal != Refusal::None) {
-        tell(refusalMessage(tell.language, isLinkTarget, verdict));
+        tell(refusalMessage(tell.language, isLinkTarget, verdict) + leftBehind);
         return 1;
     }
 
     const ConsoleRun run = openConsole(connection);
     if (run.opened == Opened::LauncherNotStarted) {
-        tell(launcherMissingMessage(tell.language, run.launcherPath, run.error));
+        tell(launcherMissingMessage(tell.language, run.launcherPath, run.error) + leftBehind);
         return -1;
     }
     if (run.opened == Opened::CaNotWritten) {
-        tell(unreadableMessage(tell.language, run.error));
+        tell(caNotWrittenMessage(tell.language, run.error) + leftBehind);
         return -1;
     }
     if (run.status != 0) {
-        tell(launchFailedMessage(tell.language, launchFindings()));
+        std::wstring findings;
+        const LaunchProblem problem = diagnose(findings);
+        tell(launchFailedMessage(tell.language, problem, findings, checkToolInstalled()) +
+             leftBehind);
+    } else if (!leftBehind.empty()) {
+        tell(leftBehind.substr(2), MB_ICONWARNING);
     }
     return run.status;
 }

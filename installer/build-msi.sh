@@ -15,6 +15,7 @@ set -euo pipefail
 stage=$1 version=$2
 out=$(mkdir -p "$(dirname "$3")" && cd "$(dirname "$3")" && pwd)/$(basename "$3")
 here=$(cd "$(dirname "$0")" && pwd)
+corvane_top=$here/.. && . "$here/../cmake/project-names.sh"
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct 2>/dev/null)} || {
     echo "build-msi.sh: no git history here: set SOURCE_DATE_EPOCH" >&2
     exit 1
@@ -37,12 +38,13 @@ guid() {
         "${h:17:3}" "${h:20:12}" | tr a-f A-F
 }
 inputs=$( (cd "$work/stage" && sha256sum "${files[@]}") | cat - "$here/corvane-r.wxs" | sha256sum | cut -c1-64)
-inputs="$version $inputs"
+inputs="$version $corvane_product $corvane_company $inputs"
 
 # wixl takes file sources relative to the folder it runs in.
 (cd "$work" && wixl -a x86 -D Version="$version" -D ProductCode="$(guid product "$inputs")" \
+    -D Product="$corvane_product" -D Manufacturer="$corvane_company" \
     -D Stage=stage -o "$out" "$here/corvane-r.wxs")
-msibuild "$out" -s "Corvane Remote Console Client $version" Corvane "Intel;1033" \
+msibuild "$out" -s "$corvane_product $version" "$corvane_company" "Intel;1033" \
     "{$(guid package "$inputs")}"
 
 # The creation (12) and last-save (13) times are FILETIMEs (type 0x40) in the

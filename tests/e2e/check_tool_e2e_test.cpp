@@ -18,6 +18,7 @@ enum class Value {
     None,
     TooLong,
     NoProgram,
+    NotAProgram,
     Only64BitView,
     UnquotedWithSpaces,
     UnquotedSpacesNothingShorter,
@@ -53,6 +54,8 @@ const CheckCase kCases[] = {
     {"ValueTooLong", Value::TooLong, "", "", false, 1, "FAIL  registry: ", "is 1025 bytes"},
     {"ProgramMissing", Value::NoProgram, "", "", false, 1, "FAIL  program: ",
      "Z:\\no\\such\\client.exe does not exist"},
+    {"NotAProgram", Value::NotAProgram, "", "", false, 1, "FAIL  program: ",
+     "C:\\not a program\\client.exe is not a Windows program"},
     {"ValueInTheOtherView", Value::Only64BitView, "", "", false, 1, "FAIL  registry: ",
      "the 64-bit view has the value"},
     {"UnquotedPathWithSpaces", Value::UnquotedWithSpaces, "", "", false, 1, "FAIL  program: ",
@@ -66,8 +69,8 @@ const CheckCase kCases[] = {
 };
 // clang-format on
 
-void createEmptyFile(const char* path) {
-    CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+void createProgram(const char* path) { // one of ours, copied
+    CopyFileA(checkToolUnderTest().c_str(), path, FALSE);
 }
 
 void store(const CheckCase& c) {
@@ -84,21 +87,25 @@ void store(const CheckCase& c) {
         return setClientValue(std::string(1025, 'x'), REG_BINARY);
     case Value::NoProgram:
         return setClientValue("Z:\\no\\such\\client.exe --x", REG_SZ);
+    case Value::NotAProgram:
+        CreateDirectoryA("C:\\not a program", nullptr);
+        writeFile("C:\\not a program\\client.exe", "");
+        return setClientValue("\"C:\\not a program\\client.exe\"", REG_SZ);
     case Value::Only64BitView:
         return setClientValue(standin, REG_SZ, KEY_WOW64_64KEY);
     case Value::UnquotedWithSpaces:
         // What Windows tries first exists too.
         CreateDirectoryA("C:\\corvane check", nullptr);
-        createEmptyFile("C:\\corvane check\\client.exe");
-        createEmptyFile("C:\\corvane.exe");
+        createProgram("C:\\corvane check\\client.exe");
+        createProgram("C:\\corvane.exe");
         return setClientValue("C:\\corvane check\\client.exe --x", REG_SZ);
     case Value::UnquotedSpacesNothingShorter:
         CreateDirectoryA("C:\\spaced path", nullptr);
-        createEmptyFile("C:\\spaced path\\client.exe");
+        createProgram("C:\\spaced path\\client.exe");
         return setClientValue("C:\\spaced path\\client.exe --x", REG_SZ);
     case Value::TabBeforeArguments:
         CreateDirectoryA("C:\\tabbed", nullptr);
-        createEmptyFile("C:\\tabbed\\client.exe");
+        createProgram("C:\\tabbed\\client.exe");
         return setClientValue("C:\\tabbed\\client.exe\t--option", REG_SZ);
     }
 }

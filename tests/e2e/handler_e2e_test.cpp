@@ -5,6 +5,7 @@
 // window; HandlerBox runs on an X server (tests/handler/message_box.sh).
 #include "base64url.h"
 #include "launch_driver.h"
+#include "messages.h"
 #include "wire.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <sstream>
@@ -22,12 +24,16 @@ namespace {
 
 using namespace e2e;
 using namespace wire;
+using namespace handler;
 using Messages = std::vector<std::string>;
 
 constexpr DWORD kFailed = 0xFFFFFFFF; // -1 as a Windows parent reads it
 constexpr char kClasses[] = "Software\\Classes\\";
 // What a stray environment holds: none of it may reach the client.
 const Variables kStray = {{"SPICE_PASSWORD", "stray"}, {"Spice_Host_Subject", "stray"}};
+// Inherited, beyond the code page, as a profile path may be: passed on exactly.
+constexpr wchar_t kProbe[] = L"J\u00fcrgen \u63a7\u5236\u53f0";
+const std::string kProbeUtf8 = u8"J\u00fcrgen \u63a7\u5236\u53f0";
 const std::string kPlainLink =
     "corvane-console:" + base64url(R"({"version": 1, "host": "vm7.example", "port": 5900})");
 
@@ -135,6 +141,7 @@ protected:
         for (const auto& [name, value] : kStray) {
             SetEnvironmentVariableA(name.c_str(), value.c_str());
         }
+        SetEnvironmentVariableW(L"CORVANE_PROBE", kProbe);
     }
     static void TearDownTestSuite() {
         registerBrowser(false);
@@ -157,6 +164,9 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
     setClientValue(standinCommand("--reveal-password") + '\0', REG_SZ);
     clearTranscript();
     writeFile(path, bytes);
+    // One the handler cannot delete, and says so.
+    SetFileAttributesA(path.c_str(), row.value("readOnly", false) ? FILE_ATTRIBUTE_READONLY
+                                                                  : FILE_ATTRIBUTE_NORMAL);
 
     DWORD status = STILL_ACTIVE;
     if (via == "argument") {
@@ -183,6 +193,7 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
                      handlerUnderTest());
         EXPECT_EQ(run.exitCode, 1u);
         EXPECT_NE(run.output.find(row["says"].get<std::string>()), std::string::npos) << run.output;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path.c_str());
         return;
     }
@@ -196,6 +207,9 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
         message = message == kInlineCa ? text(8, ca.value("path", "")) : message;
     }
     EXPECT_EQ(run.messages(), expected);
+    if (via != "argument") { // the launch driver's own ANSI block could not carry it
+        EXPECT_EQ(run.environment("CORVANE_PROBE", true), kProbeUtf8);
+    }
     EXPECT_EQ(run.first("start").value("cwd", ""), std::getenv("USERPROFILE"));
     EXPECT_EQ(run.first("exit").value("code", -1), 0);
     const std::string pem = Json::parse(bytes).value("ca", "");
@@ -228,10 +242,27 @@ TEST(Handler, BadCommandLines) {
     }
 }
 
-// Starts the handler on `desktop` and, while it runs, looks for its box; a
-// box found is read and answered with OK, as a user would.
-std::pair<DWORD, std::wstring> showBox(std::wstring desktop, const std::string& arguments,
-                                       bool& shown) {
+// Where the ANSI code page is UTF-8 (e2e.handler_utf8, a Unicode-only locale).
+TEST(HandlerUtf8CodePage, PassesTheFilesTextOn) {
+    ASSERT_EQ(GetACP(), 65001u);
+    setClientValue(standinCommand("") + '\0', REG_SZ);
+    const std::string file =
+        u8R"({"version": 1, "host": "vm7.example", "port": 5900, "title": "控制台 vm7"})";
+    const Launch run = launch({}, " corvane-console:" + base64url(file), "", handlerUnderTest());
+    deleteClientKey();
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    // Read in UTF-16: Wine cuts an ANSI reading at its length in UTF-16.
+    EXPECT_EQ(run.environment("SPICE_TITLE", true), u8"控制台 vm7");
+}
+
+struct Shown {
+    DWORD status = STILL_ACTIVE;
+    bool box = false;
+    std::wstring text; // the box's
+};
+
+// The handler on `desktop`; its box (among others') read and OKed as a user would.
+Shown showBox(std::wstring desktop, const std::string& arguments) {
     const std::string command = "\"" + handlerUnderTest() + "\"" + arguments;
     std::wstring commandLine(command.begin(), command.end());
     STARTUPINFOW startup = {};
@@ -240,64 +271,112 @@ std::pair<DWORD, std::wstring> showBox(std::wstring desktop, const std::string& 
     PROCESS_INFORMATION process = {};
     CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                    &startup, &process);
+    auto ours = [&process](HWND box) { // visible: only then has the box its text
+        DWORD owner = 0;
+        GetWindowThreadProcessId(box, &owner);
+        return IsWindowVisible(box) && owner == process.dwProcessId;
+    };
     wchar_t text[4096] = {};
-    shown = false;
-    for (int waited = 0; waited < 200 && !shown; ++waited) {
-        HWND box = FindWindowW(L"#32770", L"Corvane Remote Console");
-        shown = box != nullptr;
-        if (shown) {
+    Shown shown;
+    // Long enough for a launcher that tries its pipe for ten seconds.
+    for (int waited = 0; waited < 300 && !shown.box; ++waited) {
+        HWND box = nullptr;
+        while ((box = FindWindowExW(nullptr, box, L"#32770", kCaption)) != nullptr && !ours(box)) {
+        }
+        shown.box = box != nullptr;
+        if (shown.box) {
             GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 4096);
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         } else if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) {
             break; // ended without a box
         }
     }
-    DWORD status = STILL_ACTIVE;
     WaitForSingleObject(process.hProcess, 10000);
-    GetExitCodeProcess(process.hProcess, &status);
+    GetExitCodeProcess(process.hProcess, &shown.status);
     TerminateProcess(process.hProcess, 3); // if it still runs
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return {status, text};
+    shown.text = text;
+    return shown;
 }
 
-// CORVANE_EXPECT_LANGUAGE says which language this run was started in.
-TEST(HandlerBox, InTheUsersLanguage) {
-    const char* language = std::getenv("CORVANE_EXPECT_LANGUAGE");
-    const bool chinese = language != nullptr && std::string(language) == "zh";
-    ASSERT_EQ(GetUserDefaultUILanguage(), chinese ? 0x0804 : 0x0409);
-    // A desktop of this run's own: Wine draws a desktop's windows where its
-    // first one went, and the prefix's default desktop was first used
-    // without a display.
+// CORVANE_EXPECT_LANGUAGE: the UI language Wine must give this run's locale,
+// and the table's column for it (0 English, 1 Simplified, 2 Traditional).
+Language runLanguage() {
+    const char* expected = std::getenv("CORVANE_EXPECT_LANGUAGE");
+    unsigned uiLanguage = 0;
+    int column = -1;
+    EXPECT_EQ(std::sscanf(expected != nullptr ? expected : "", "%x:%d", &uiLanguage, &column), 2);
+    EXPECT_EQ(GetUserDefaultUILanguage(), uiLanguage);
+    return static_cast<Language>(column);
+}
+
+// A desktop of this run's own: Wine draws a desktop's windows where its
+// first one went, and the prefix's default desktop was first used without a
+// display.
+std::wstring desktopOfOurOwn() {
     const std::wstring desktop = L"corvane-boxes-" + std::to_wstring(GetCurrentProcessId());
     SetThreadDesktop(CreateDesktopW(desktop.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
-    deleteClientKey();
-    const std::string refused = tempFolder() + "corvane-box-refused.corvane";
-    const struct {
-        std::string arguments;
-        DWORD exitCode;
-        const wchar_t* english; // the box starts with this; nullptr: no box
-        const wchar_t* chinese;
-    } kRows[] = {
-        {" \"" + refused + "\"", 1,
-         L"This connection file cannot be used: the member \"port\" has the wrong type.",
-         L"无法使用此连接文件：成员 \"port\" 类型错误。"},
-        // No client registered: the launcher's -1, and the check's findings,
-        // which are an admin's, in English either way.
-        {" " + kPlainLink, kFailed, L"The console could not be opened.\n\nHKLM\\Software\\",
-         L"无法打开控制台。\n\nHKLM\\Software\\"},
-        {" --quiet \"" + refused + "\"", 1, nullptr, nullptr},
+    return desktop;
+}
+
+std::wstring firstLine(const std::wstring& text) {
+    return text.substr(0, text.find(L'\n'));
+}
+
+// CORVANE_BOX_ROW, which message_box.sh runs in every language at once.
+TEST(HandlerBox, Row) {
+    const Language language = runLanguage();
+    const std::string own = std::to_string(GetCurrentProcessId());
+    const std::string refused = tempFolder() + "corvane-box-refused-" + own + ".corvane";
+    // The first line the table has for each, in this run's language.
+    auto failed = [language](LaunchProblem problem) {
+        return firstLine(launchFailedMessage(language, problem, L"", false));
     };
+    const std::wstring kRefused =
+        firstLine(refusalMessage(language, false, {Refusal::WrongType, "port", false}));
+    const struct {
+        const char* name;
+        std::string arguments;
+        std::string client; // the registered command line; empty: none
+        DWORD exitCode;
+        std::wstring first;     // empty: no box
+        const wchar_t* finding; // the check's, for the administrator, ended as a sentence
+    } kRows[] = {
+        {"Refused", " \"" + refused + "\"", "", 1, kRefused, L""},
+        {"Quiet", " --quiet \"" + refused + "\"", "", 1, L"", L""},
+        {"NotInstalled", " " + kPlainLink, "", kFailed, failed(LaunchProblem::NotInstalled),
+         L"uses (CORVANE_CLIENT_VENDOR_KEY).\n"},
+        {"ProgramMissing", " " + kPlainLink, "\"C:\\missing\\client.exe\"", kFailed,
+         failed(LaunchProblem::ProgramMissing),
+         L"C:\\missing\\client.exe does not exist. Install the client there, or correct the "
+         L"registry value.\n"},
+        {"NoPipe", " " + kPlainLink, standinCommand("--no-pipe"), kFailed,
+         failed(LaunchProblem::NoPipe), L""},
+    };
+    const char* name = std::getenv("CORVANE_BOX_ROW");
     for (const auto& row : kRows) {
+        if (name == nullptr || std::string(name) != row.name) {
+            continue;
+        }
         writeFile(refused, R"({"version": 1, "host": "vm7.example", "port": "5900"})");
-        bool shown = false;
-        const auto [status, text] = showBox(desktop, row.arguments, shown);
-        const wchar_t* expected = chinese ? row.chinese : row.english;
-        EXPECT_EQ(status, row.exitCode) << row.arguments;
-        EXPECT_EQ(shown, expected != nullptr) << row.arguments;
-        EXPECT_TRUE(expected == nullptr || text.rfind(expected, 0) == 0)
-            << row.arguments << ": " << std::string(text.begin(), text.end());
+        if (row.client.empty()) {
+            deleteClientKey();
+        } else {
+            setClientValue(row.client + '\0', REG_SZ);
+        }
+        const Shown shown = showBox(desktopOfOurOwn(), row.arguments);
+        DeleteFileA(refused.c_str());
+        const std::string text(shown.text.begin(), shown.text.end()); // for the failure
+        EXPECT_EQ(shown.status, row.exitCode) << row.name;
+        EXPECT_EQ(shown.box, !row.first.empty()) << row.name;
+        EXPECT_EQ(firstLine(shown.text), row.first) << row.name << ": " << text;
+        EXPECT_NE(shown.text.find(row.finding), std::wstring::npos) << text;
+        // No tools\ beside the build tree's handler: no advice to run them.
+        EXPECT_EQ(shown.text.find(L"corvane-r-check.exe"), std::wstring::npos) << text;
+        return;
     }
+    FAIL() << "CORVANE_BOX_ROW names no row: " << (name != nullptr ? name : "(unset)");
 }
 
 } // namespace

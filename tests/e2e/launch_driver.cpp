@@ -199,10 +199,10 @@ std::vector<std::string> Launch::messages() const {
     return messages;
 }
 
-std::string Launch::environment(const char* name) const {
+std::string Launch::environment(const char* name, bool wide) const {
     for (const Json& variable : all("env")) {
         if (variable.value("name", "") == name) {
-            return variable.value("value", "");
+            return wide ? fromHex(variable.value("utf8_hex", "")) : variable.value("value", "");
         }
     }
     return "<unset>";

@@ -33,7 +33,8 @@ struct Launch {
     Json first(const char* event) const; // an empty object if there is none
     // Each message's bytes in order; a malformed one reads "invalid: why".
     std::vector<std::string> messages() const;
-    std::string environment(const char* name) const; // as the client got it, or "<unset>"
+    // As the client got it, or "<unset>"; `wide`: as it read it in UTF-16, in UTF-8.
+    std::string environment(const char* name, bool wide = false) const;
 };
 
 std::string readFile(const std::string& path);

@@ -1,10 +1,23 @@
 #!/bin/sh
-# The handler's message boxes on a real (virtual) display: one Xvfb, the
-# box test run once in English and once with a Chinese UI language, which
-# Wine takes from the locale.
-#   message_box.sh WINE_RUN HANDLER_E2E_TESTS
+# The handler's boxes on one Xvfb: each row in English, Simplified (China)
+# and Traditional (Taiwan) Chinese, which Wine takes from the locale, all at
+# once; the ten-second row in Singapore's, Hong Kong's and Macao's too. Each
+# run is told the UI language it must get and the message table's column.
+#   message_box.sh WINE_RUN HANDLER_E2E_TESTS VENDOR_KEY
 set -eu
 exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
-    export GTEST_FILTER=HandlerBox.*
-    LC_ALL=en_US.UTF-8 CORVANE_EXPECT_LANGUAGE=en "$0" "$1" &&
-    LC_ALL=zh_CN.UTF-8 CORVANE_EXPECT_LANGUAGE=zh "$0" "$1"' "$1" "$2"
+    set -eu
+    wine_run=$0 tests=$1 vendor=$2 status=0
+    for row in Refused Quiet NotInstalled ProgramMissing NoPipe; do
+        languages="en_US:0409:0 zh_CN:0804:1 zh_TW:0404:2"
+        [ "$row" != NoPipe ] || languages="$languages zh_SG:1004:1 zh_HK:0c04:2 zh_MO:1404:2"
+        pids=""
+        for language in $languages; do
+            LC_ALL=${language%%:*}.UTF-8 CORVANE_EXPECT_LANGUAGE=${language#*:} \
+                CORVANE_BOX_ROW=$row GTEST_FILTER=HandlerBox.Row "$wine_run" "$tests" &
+            pids="$pids $!"
+        done
+        for pid in $pids; do wait "$pid" || status=1; done
+    done
+    "$wine_run" reg delete "HKLM\\Software\\$vendor" /reg:32 /f >/dev/null 2>&1 || true
+    exit "$status"' "$1" "$2" "$3"

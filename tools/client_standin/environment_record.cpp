@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -9,7 +10,27 @@ namespace standin {
 namespace {
 
 bool isRecordedVariable(const std::string& name) {
-    return name.rfind("SPICE_", 0) == 0 || name == "G_MESSAGES_DEBUG";
+    return name.rfind("SPICE_", 0) == 0 || name == "G_MESSAGES_DEBUG" || name == "CORVANE_PROBE";
+}
+
+// The value as a client that reads it in UTF-16 gets it (its paths, say),
+// as its UTF-8 bytes in hex: an ANSI reading cannot show text beyond the
+// ANSI code page, and Wine cuts a multibyte one at its length in UTF-16.
+std::string wideValueHex(const std::string& name) {
+    const std::wstring wideName(name.begin(), name.end()); // names we record are ASCII
+    wchar_t value[1024] = {};
+    const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value, 1024);
+    char utf8[4096] = {};
+    const int size = length < 1024 ? WideCharToMultiByte(CP_UTF8, 0, value, int(length), utf8,
+                                                         sizeof utf8, nullptr, nullptr)
+                                   : 0;
+    std::string hex;
+    for (int i = 0; i < size; ++i) {
+        char digits[3];
+        (void)std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(utf8[i]));
+        hex += digits;
+    }
+    return hex;
 }
 
 } // namespace
@@ -27,8 +48,12 @@ void recordEnvironment(Transcript& transcript) {
         const std::string name(entry, equals);
         const std::string value(equals + 1);
         if (isRecordedVariable(name)) {
-            const std::string shown = transcript.shown(name == "SPICE_PASSWORD", value);
-            transcript.json(JsonLine("env").add("name", name).add("value", shown));
+            const bool password = name == "SPICE_PASSWORD";
+            const std::string shown = transcript.shown(password, value);
+            transcript.json(JsonLine("env")
+                                .add("name", name)
+                                .add("value", shown)
+                                .add("utf8_hex", transcript.shown(password, wideValueHex(name))));
             transcript.readable("  %s=%s", name.c_str(), shown.c_str());
         }
     }
