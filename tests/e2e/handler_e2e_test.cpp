@@ -126,7 +126,7 @@ const std::pair<const char*, Messages> kReceived[] = {
      {kInit, text(1, "vm7.example"), number(2, 5900), number(3, 5901), text(4, "s3cret-once"),
       text(11, "Konsole f\xfcr vm7"), text(8, "C:\\certs\\ca.pem"), text(9, "C=DE, CN=vm7.example"),
       kShow, kConnect}},
-    {"ByLink", {kInit, text(1, "vm7.example"), number(3, 5901), text(11, "vm7"), kShow, kConnect}},
+    {"ByLink", {kInit, text(1, "vm7.example"), number(3, 65535), text(11, "vm7"), kShow, kConnect}},
     {"InlineCaWithByteOrderMark",
      {kInit, text(1, "vm7.example"), number(3, 5901), kInlineCa, kShow, kConnect}},
     {"LongLinkAsArgument",
