@@ -72,6 +72,7 @@ unsigned long readFile(const std::wstring& path, std::string& bytes) {
 // registration; `findings` receives the check's words, one a line.
 LaunchProblem diagnose(std::wstring& findings) {
     check::Report report;
+    // In check::Blocker's order.
     const LaunchProblem kProblems[] = {LaunchProblem::NoPipe, LaunchProblem::NotInstalled,
                                        LaunchProblem::ProgramMissing, LaunchProblem::NotStarted};
     const LaunchProblem problem = kProblems[static_cast<int>(check::diagnoseLaunch(report))];
@@ -128,30 +129,34 @@ int main() {
         }
         verdict = readConnectionFile(bytes, utf8ToAnsi, connection);
         if (verdict.holdsPassword && !DeleteFileW(target.c_str())) {
-            leftBehind = L"\n\n" + notDeletedMessage(tell.language, target, GetLastError());
+            leftBehind = notDeletedMessage(tell.language, target, GetLastError());
         }
     }
+    // Whatever else is said, a password left on disk is said too.
+    auto andLeftBehind = [&leftBehind](const std::wstring& message) {
+        return leftBehind.empty() ? message : message + L"\n\n" + leftBehind;
+    };
     if (verdict.refusal != Refusal::None) {
-        tell(refusalMessage(tell.language, isLinkTarget, verdict) + leftBehind);
+        tell(andLeftBehind(refusalMessage(tell.language, isLinkTarget, verdict)));
         return 1;
     }
 
     const ConsoleRun run = openConsole(connection);
     if (run.opened == Opened::LauncherNotStarted) {
-        tell(launcherMissingMessage(tell.language, run.launcherPath, run.error) + leftBehind);
+        tell(andLeftBehind(launcherMissingMessage(tell.language, run.launcherPath, run.error)));
         return -1;
     }
     if (run.opened == Opened::CaNotWritten) {
-        tell(caNotWrittenMessage(tell.language, run.error) + leftBehind);
+        tell(andLeftBehind(caNotWrittenMessage(tell.language, run.error)));
         return -1;
     }
     if (run.status != 0) {
         std::wstring findings;
         const LaunchProblem problem = diagnose(findings);
-        tell(launchFailedMessage(tell.language, problem, findings, checkToolInstalled()) +
-             leftBehind);
+        tell(andLeftBehind(
+            launchFailedMessage(tell.language, problem, findings, checkToolInstalled())));
     } else if (!leftBehind.empty()) {
-        tell(leftBehind.substr(2), MB_ICONWARNING);
+        tell(leftBehind, MB_ICONWARNING);
     }
     return run.status;
 }
