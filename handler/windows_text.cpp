@@ -40,27 +40,23 @@ std::string fromWide(UINT codePage, DWORD flags, const std::wstring& wide, BOOL*
 
 } // namespace
 
-bool utf8ToCodePage(unsigned codePage, const std::string& utf8, std::string& text) {
+bool utf8ToAnsi(const std::string& utf8, std::string& ansi) {
     const std::wstring wide = toWide(CP_UTF8, MB_ERR_INVALID_CHARS, utf8);
     if (wide.empty() != utf8.empty()) {
         return false;
     }
-    if (codePage == CP_UTF8) {
+    if (GetACP() == CP_UTF8) {
         // Windows' "Use Unicode UTF-8 for worldwide language support": the
         // text is already in it, and UTF-8 refuses both the best-fit flag
         // and the question whether a default was used.
-        text = utf8;
+        ansi = utf8;
         return true;
     }
     BOOL usedDefault = FALSE;
-    text = fromWide(codePage, WC_NO_BEST_FIT_CHARS, wide, &usedDefault);
+    ansi = fromWide(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, &usedDefault);
     // The round trip catches what a code page maps without complaint but
     // not back (Windows' own test for "exactly").
-    return !usedDefault && toWide(codePage, 0, text) == wide;
-}
-
-bool utf8ToAnsi(const std::string& utf8, std::string& ansi) {
-    return utf8ToCodePage(GetACP(), utf8, ansi);
+    return !usedDefault && toWide(CP_ACP, 0, ansi) == wide;
 }
 
 std::wstring ansiToWide(const std::string& ansi) {

@@ -10,8 +10,6 @@ namespace handler {
 // Exact or not at all: false when a character has no equivalent in the
 // ANSI code page (no best-fit substitutes, no '?').
 bool utf8ToAnsi(const std::string& utf8, std::string& ansi);
-// The same for any code page: GetACP()'s, or one a test names.
-bool utf8ToCodePage(unsigned codePage, const std::string& utf8, std::string& text);
 std::wstring ansiToWide(const std::string& ansi);
 std::string wideToUtf8(const std::wstring& wide);
 
