@@ -6,8 +6,11 @@
 // in the ANSI code page, is handed in.
 #pragma once
 
+#include "json_members.h"
+
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace handler {
 
@@ -39,6 +42,18 @@ enum class Refusal {
     NotInCodePage,
     TooLong,
     NotLocalPath,
+    // A signed file or link
+    SignatureMember,    // a member of the envelope that is not one
+    SignatureMalformed, // not the form a signature takes, or a damaged part
+    SignatureAlgorithm, // "alg" neither RS256 nor ES256
+    SignatureHeader,    // a header member we do not know, "crit" among them
+    SignatureKey,       // the algorithm does not fit the certificate's key
+    SignatureInvalid,   // it does not verify over the bytes given
+    // The policy's
+    NotCurrent,     // a trusted publisher's certificate, expired or not yet valid
+    HostNotAllowed, // a host AllowedHosts does not allow
+    Unverified,     // UnverifiedFiles says refuse
+    NotAsked,       // it would be asked, but --quiet asks nothing
 };
 
 // The accepted parameters: texts in the ANSI code page, ready for the
@@ -61,6 +76,11 @@ struct Verdict {
 using ToAnsi = bool (*)(const std::string& utf8, std::string& ansi);
 
 Verdict readConnectionFile(const std::string& bytes, ToAnsi toAnsi, Connection& connection);
+// The same, for a text whose top-level members have been read.
+Verdict checkConnection(const std::vector<Member>& members, ToAnsi toAnsi, Connection& connection);
+bool holdsPassword(const std::vector<Member>& members);
+// NotJson, NotObject, or None with the object's members read.
+Refusal notObject(const std::string& text, std::vector<Member>& members);
 
 // Whether `argument` is a link (the scheme, in any case) rather than a path.
 bool isLink(const std::string& argument);

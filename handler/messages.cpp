@@ -8,9 +8,11 @@ namespace {
 
 // Why a file was refused, by Refusal; a member's name goes before the
 // reasons that start with a verb.
+enum class About { Nothing, Member, Host };
+
 struct Reason {
     Refusal refusal;
-    bool aboutMember;
+    About about;
     Text text;
 };
 
@@ -18,54 +20,86 @@ struct Reason {
 // 檔案, 程式, 用戶端, 主控台), not converted from the Simplified one.
 // clang-format off
 const Reason kReasons[] = {
-    {Refusal::NotJson, false, {L"it is not a connection file (not JSON text)",
+    {Refusal::NotJson, About::Nothing, {L"it is not a connection file (not JSON text)",
                                L"它不是连接文件（不是 JSON 文本）",
                                L"這不是連線檔案（不是 JSON 文字）"}},
-    {Refusal::NotObject, false, {L"it is not a connection file (not a JSON object)",
+    {Refusal::NotObject, About::Nothing, {L"it is not a connection file (not a JSON object)",
                                  L"它不是连接文件（不是 JSON 对象）",
                                  L"這不是連線檔案（不是 JSON 物件）"}},
-    {Refusal::TooLarge, false, {L"it is larger than 64 KiB", L"它大于 64 KiB", L"檔案大於 64 KiB"}},
-    {Refusal::BadLink, false, {L"the link is damaged (not base64url)",
+    {Refusal::TooLarge, About::Nothing, {L"it is larger than 64 KiB", L"它大于 64 KiB", L"檔案大於 64 KiB"}},
+    {Refusal::BadLink, About::Nothing, {L"the link is damaged (not base64url)",
                                L"链接已损坏（不是 base64url 编码）",
                                L"連結已損毀（不是 base64url 編碼）"}},
-    {Refusal::UnknownMember, true, {L"is not a member of a connection file",
+    {Refusal::UnknownMember, About::Member, {L"is not a member of a connection file",
                                     L"不是连接文件的成员", L"不是連線檔案的成員"}},
-    {Refusal::Duplicate, true, {L"is given twice", L"出现了两次", L"出現了兩次"}},
-    {Refusal::WrongType, true, {L"has the wrong type", L"类型错误", L"類型錯誤"}},
-    {Refusal::NotInteger, true, {L"is not a whole number", L"不是整数", L"不是整數"}},
-    {Refusal::PortRange, true, {L"is not a port number from 1 to 65535",
+    {Refusal::Duplicate, About::Member, {L"is given twice", L"出现了两次", L"出現了兩次"}},
+    {Refusal::WrongType, About::Member, {L"has the wrong type", L"类型错误", L"類型錯誤"}},
+    {Refusal::NotInteger, About::Member, {L"is not a whole number", L"不是整数", L"不是整數"}},
+    {Refusal::PortRange, About::Member, {L"is not a port number from 1 to 65535",
                                 L"不是 1 到 65535 之间的端口号",
                                 L"不是 1 到 65535 之間的連接埠號碼"}},
-    {Refusal::WrongVersion, true, {L"is not 1: the file was made for a newer version of this program",
+    {Refusal::WrongVersion, About::Member, {L"is not 1: the file was made for a newer version of this program",
                                    L"不是 1：该文件是为更新版本的程序生成的",
                                    L"不是 1：此檔案是為較新版本的程式所產生"}},
-    {Refusal::VersionBelowOne, true, {L"is not 1: versions of the connection file start at 1",
+    {Refusal::VersionBelowOne, About::Member, {L"is not 1: versions of the connection file start at 1",
                                       L"不是 1：连接文件的版本从 1 开始",
                                       L"不是 1：連線檔案的版本從 1 開始"}},
-    {Refusal::Missing, true, {L"is missing", L"缺失", L"未提供"}},
-    {Refusal::Empty, true, {L"is empty", L"为空", L"是空的"}},
-    {Refusal::NoPort, false, {L"it gives neither \"port\" nor \"securePort\"",
+    {Refusal::Missing, About::Member, {L"is missing", L"缺失", L"未提供"}},
+    {Refusal::Empty, About::Member, {L"is empty", L"为空", L"是空的"}},
+    {Refusal::NoPort, About::Nothing, {L"it gives neither \"port\" nor \"securePort\"",
                               L"其中既没有 \"port\" 也没有 \"securePort\"",
                               L"其中既沒有 \"port\" 也沒有 \"securePort\""}},
-    {Refusal::BothCa, false, {L"it gives both \"ca\" and \"caFile\"; one of them is enough",
+    {Refusal::BothCa, About::Nothing, {L"it gives both \"ca\" and \"caFile\"; one of them is enough",
                               L"其中同时有 \"ca\" 和 \"caFile\"，只能有一个",
                               L"其中同時有 \"ca\" 和 \"caFile\"，只能有一個"}},
-    {Refusal::HoldsNul, true, {L"holds the character U+0000", L"包含字符 U+0000",
+    {Refusal::HoldsNul, About::Member, {L"holds the character U+0000", L"包含字符 U+0000",
                                L"包含字元 U+0000"}},
-    {Refusal::NotInCodePage, true, {L"holds characters this Windows cannot pass on (its ANSI code page lacks them)",
+    {Refusal::NotInCodePage, About::Member, {L"holds characters this Windows cannot pass on (its ANSI code page lacks them)",
                                     L"包含此 Windows 无法传递的字符（其 ANSI 代码页中没有这些字符）",
                                     L"包含這個 Windows 無法傳遞的字元（其 ANSI 字碼頁中沒有這些字元）"}},
-    {Refusal::TooLong, true, {L"is 1024 bytes or longer", L"长度达到或超过 1024 字节",
+    {Refusal::TooLong, About::Member, {L"is 1024 bytes or longer", L"长度达到或超过 1024 字节",
                               L"長度達到或超過 1024 位元組"}},
-    {Refusal::NotLocalPath, true, {L"is not a full path that starts with a drive letter, such as C:\\certs\\ca.pem (a network path is not allowed)",
+    {Refusal::NotLocalPath, About::Member, {L"is not a full path that starts with a drive letter, such as C:\\certs\\ca.pem (a network path is not allowed)",
                                    L"不是以驱动器号开头的完整路径（例如 C:\\certs\\ca.pem），不允许使用网络路径",
                                    L"不是以磁碟機代號開頭的完整路徑（例如 C:\\certs\\ca.pem），不允許使用網路路徑"}},
+    {Refusal::SignatureMember, About::Member, {L"is not a member of a signed connection file",
+                                               L"不是已签名连接文件的成员",
+                                               L"不是已簽署連線檔案的成員"}},
+    {Refusal::SignatureMalformed, About::Nothing, {L"its signature is damaged, or not in a form this program takes",
+                                                   L"其签名已损坏，或不是本程序接受的格式",
+                                                   L"其簽章已損毀，或不是本程式接受的格式"}},
+    {Refusal::SignatureAlgorithm, About::Nothing, {L"it is signed with an algorithm this program does not take (only RS256 and ES256)",
+                                                   L"它使用本程序不接受的算法签名（只接受 RS256 和 ES256）",
+                                                   L"它使用本程式不接受的演算法簽署（只接受 RS256 和 ES256）"}},
+    {Refusal::SignatureHeader, About::Member, {L"is not allowed in a signature's header",
+                                               L"不允许出现在签名的标头中",
+                                               L"不允許出現在簽章的標頭中"}},
+    {Refusal::SignatureKey, About::Nothing, {L"its signature's algorithm does not fit the signer's certificate, or the certificate's key is too weak",
+                                             L"其签名算法与签名者的证书不符，或证书的密钥强度不够",
+                                             L"其簽章演算法與簽署者的憑證不符，或憑證的金鑰強度不足"}},
+    {Refusal::SignatureInvalid, About::Nothing, {L"its signature does not match its contents: it was changed after it was signed",
+                                                 L"其签名与内容不符：它在签名后被改动过",
+                                                 L"其簽章與內容不符：它在簽署後遭到變更"}},
+    {Refusal::NotCurrent, About::Nothing, {L"the certificate it is signed with has expired or is not yet valid",
+                                           L"为它签名的证书已过期或尚未生效",
+                                           L"簽署它的憑證已過期或尚未生效"}},
+    {Refusal::HostNotAllowed, About::Host, {L", which your administrator does not allow",
+                                            L"，而管理员不允许连接该主机",
+                                            L"，而管理員不允許連線到這部主機"}},
+    {Refusal::Unverified, About::Nothing, {L"nobody your administrator trusts vouches for it, and your administrator opens no other files",
+                                           L"没有任何受管理员信任的发布者为它担保，而管理员不允许打开其他文件",
+                                           L"沒有任何受管理員信任的發行者為它擔保，而管理員不允許開啟其他檔案"}},
+    {Refusal::NotAsked, About::Nothing, {L"nobody your administrator trusts vouches for it, and with --quiet you cannot be asked whether to open it",
+                                         L"没有任何受管理员信任的发布者为它担保，而使用 --quiet 时无法询问您是否打开它",
+                                         L"沒有任何受管理員信任的發行者為它擔保，而使用 --quiet 時無法詢問您是否開啟它"}},
 };
 
 enum class Say {
     FileRefused, LinkRefused, Member, AskAgain, Unreadable, CaNotWritten, TryAgain, NoLauncher,
     Reinstall, Error, Stop, NotDeleted, DeleteYourself, Usage,
     NotInstalled, ProgramMissing, NotStarted, NoPipe, ForAdministrator, NoPipeFinding, CheckTool,
+    Host, AskAdministrator, AskFile, AskLink, AskHost, AskPort, AskPlain, AskEncrypted, AskTitle,
+    AskWarning, AskQuestion,
     Count
 };
 
@@ -123,6 +157,26 @@ const Phrase kPhrases[] = {
     {Say::CheckTool, {L"tools\\corvane-r-check.exe --start, in the program's folder, shows more.",
                       L"在程序文件夹中运行 tools\\corvane-r-check.exe --start 可显示更多信息。",
                       L"在程式資料夾中執行 tools\\corvane-r-check.exe --start 可顯示更多資訊。"}},
+    {Say::Host, {L"it connects to \"", L"它连接到 \"", L"它連線到 \""}},
+    {Say::AskAdministrator, {L"If you need this console, ask your IT administrator.",
+                             L"如果您需要此控制台，请联系 IT 管理员。",
+                             L"如果您需要這個主控台，請洽詢 IT 管理員。"}},
+    // The question asked before a file nobody vouches for connects.
+    {Say::AskFile, {L"This connection file would connect you to:", L"此连接文件将把您连接到：",
+                    L"這個連線檔案會將您連線到："}},
+    {Say::AskLink, {L"This console link would connect you to:", L"此控制台链接将把您连接到：",
+                    L"這個主控台連結會將您連線到："}},
+    {Say::AskHost, {L"Host: ", L"主机：", L"主機："}},
+    {Say::AskPort, {L"Port ", L"端口 ", L"連接埠 "}},
+    {Say::AskPlain, {L" (not encrypted)", L"（未加密）", L"（未加密）"}},
+    {Say::AskEncrypted, {L" (encrypted)", L"（已加密）", L"（已加密）"}},
+    {Say::AskTitle, {L"Title: ", L"标题：", L"標題："}},
+    {Say::AskWarning, {L"Nobody your administrator trusts vouches for it. A file from an email or an unknown website can connect you to someone else's computer, which then sees everything you type, and can read your clipboard and the devices you share.",
+                       L"没有任何受管理员信任的发布者为它担保。来自电子邮件或陌生网站的文件可能会把您连接到他人的计算机，对方会看到您输入的所有内容，并能读取您的剪贴板和您共享的设备。",
+                       L"沒有任何受管理員信任的發行者為它擔保。來自電子郵件或不明網站的檔案可能會將您連線到他人的電腦，對方會看到您輸入的所有內容，並能讀取您的剪貼簿和您共用的裝置。"}},
+    {Say::AskQuestion, {L"Connect only if you have just opened this console yourself, from your organisation's portal. Connect?",
+                        L"只有当您刚刚亲自从本单位的门户打开此控制台时，才应连接。是否连接？",
+                        L"只有在您剛剛親自從貴單位的入口網站開啟這個主控台時，才應連線。要連線嗎？"}},
 };
 // clang-format on
 
@@ -172,6 +226,27 @@ std::wstring memberName(const std::string& name) {
     return shown;
 }
 
+// A text from the file shown in a box (a host, a title): its first
+// `length` characters, each control character and each that reorders the
+// text around it (a right-to-left override could make "moc.evil" read as
+// "live.com") shown as '?', and an ellipsis after a cut.
+std::wstring shownText(const std::wstring& text, std::size_t length) {
+    std::wstring shown;
+    for (const wchar_t c : text) {
+        if (shown.size() == length) {
+            return shown + L"\u2026";
+        }
+        const bool control = c < 0x20 || (c >= 0x7F && c < 0xA0);
+        const bool reorders = (c >= 0x200E && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+                              (c >= 0x2066 && c <= 0x2069);
+        shown += control || reorders ? L'?' : c;
+    }
+    return shown;
+}
+
+constexpr std::size_t kShownHostLength = 64;
+constexpr std::size_t kShownTitleLength = 80;
+
 // The check's findings, one a line, each ended as a sentence.
 std::wstring asSentences(const std::wstring& findings) {
     std::wstring sentences;
@@ -201,17 +276,44 @@ Language userLanguage(unsigned short uiLanguage) {
     return traditional ? Language::Traditional : Language::Simplified;
 }
 
-std::wstring refusalMessage(Language language, bool link, const Verdict& verdict) {
+std::wstring refusalMessage(Language language, bool link, const Verdict& verdict,
+                           const std::wstring& host) {
     std::wstring message = in(language, link ? Say::LinkRefused : Say::FileRefused);
     for (const Reason& reason : kReasons) {
-        if (reason.refusal == verdict.refusal) {
-            if (reason.aboutMember) {
-                message += in(language, Say::Member) + memberName(verdict.member) + L"\" ";
-            }
-            message += pick(language, reason.text);
+        if (reason.refusal != verdict.refusal) {
+            continue;
         }
+        if (reason.about == About::Member) {
+            message += in(language, Say::Member) + memberName(verdict.member) + L"\" ";
+        } else if (reason.about == About::Host) {
+            message += in(language, Say::Host) + shownText(host, kShownHostLength) + L"\"";
+        }
+        message += pick(language, reason.text);
     }
-    return message + in(language, Say::Stop) + L"\n\n" + in(language, Say::AskAgain);
+    // Only the administrator can change what the policy refuses.
+    const bool policy = verdict.refusal == Refusal::HostNotAllowed ||
+                        verdict.refusal == Refusal::Unverified;
+    return message + in(language, Say::Stop) + L"\n\n" +
+           in(language, policy ? Say::AskAdministrator : Say::AskAgain);
+}
+
+std::wstring askMessage(Language language, bool link, const std::wstring& host, long port,
+                        long securePort, const std::wstring& title) {
+    std::wstring message = in(language, link ? Say::AskLink : Say::AskFile) + L"\n    " +
+                           in(language, Say::AskHost) + shownText(host, kShownHostLength);
+    if (port != 0) {
+        message += L"\n    " + in(language, Say::AskPort) + number(static_cast<unsigned long>(port)) +
+                   in(language, Say::AskPlain);
+    }
+    if (securePort != 0) {
+        message += L"\n    " + in(language, Say::AskPort) +
+                   number(static_cast<unsigned long>(securePort)) + in(language, Say::AskEncrypted);
+    }
+    if (!title.empty()) {
+        message += L"\n    " + in(language, Say::AskTitle) + shownText(title, kShownTitleLength);
+    }
+    return message + L"\n\n" + in(language, Say::AskWarning) + L"\n\n" +
+           in(language, Say::AskQuestion);
 }
 
 std::wstring unreadableMessage(Language language, unsigned long error) {

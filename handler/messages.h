@@ -1,6 +1,7 @@
 // What the handler tells a user, in English, Simplified or Traditional
 // Chinese as the user's Windows speaks, from one table: a refused file or
-// link (the member and why), a console that did not open (why, in the
+// link (the member and why), the question before a file nobody vouches
+// for connects, a console that did not open (why, in the
 // user's words, and below it what the check finds, for the administrator),
 // a bad command line. Platform-neutral, so that the table is also checked
 // natively.
@@ -30,7 +31,13 @@ enum class LaunchProblem {
     NotStarted,     // anything else that keeps Windows from starting it
 };
 
-std::wstring refusalMessage(Language language, bool link, const Verdict& verdict);
+// `host`: the file's, named where the policy does not allow it.
+std::wstring refusalMessage(Language language, bool link, const Verdict& verdict,
+                           const std::wstring& host = L"");
+// The question before a file that nobody the administrator trusts vouches
+// for connects: where to (a port of 0 is not given), and the risk.
+std::wstring askMessage(Language language, bool link, const std::wstring& host, long port,
+                        long securePort, const std::wstring& title);
 std::wstring unreadableMessage(Language language, unsigned long error);
 std::wstring caNotWrittenMessage(Language language, unsigned long error);
 // `findings`: what the check finds wrong, one per line, for the

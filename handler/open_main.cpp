@@ -5,19 +5,23 @@
 //   corvane-r-open.exe [--quiet] corvane-console:PAYLOAD
 //
 // It reads and checks the file (a file that holds a password is deleted
-// once read, whatever its verdict: it is a one-time credential), starts
-// corvane-r.exe with the file's parameters and waits for it. Exit status: 0
-// after the client has run and exited, 1 for a refused file or link
-// (nothing started), the launcher's -1 when the launch failed, 2 for a bad
+// once read, whatever its verdict: it is a one-time credential) and its
+// signature, if it has one; holds it to the administrator's policy, which
+// may have it ask the user first; starts corvane-r.exe with the file's
+// parameters and waits for it. Exit status: 0 after the client has run and
+// exited, 1 when nothing was started (a refused file or link, or the user
+// said no), the launcher's -1 when the launch failed, 2 for a bad
 // command line. A refusal or a failure is shown in a message box, or with
 // --quiet written to standard error, in UTF-8.
 //
 // A GUI-subsystem program, so that no console window flashes up when a
 // browser opens a file.
+#include "admission.h"
 #include "client_checks.h"
-#include "connection_file.h"
+#include "connection_reading.h"
 #include "console_start.h"
 #include "messages.h"
+#include "signature_check.h"
 #include "windows_text.h"
 
 #include <windows.h>
@@ -112,14 +116,12 @@ int main() {
     }
 
     Connection connection;
-    Verdict verdict;
+    Reading reading;
     std::wstring leftBehind; // a password file that could not be deleted
     const std::string link = wideToUtf8(target);
     const bool isLinkTarget = isLink(link);
     if (isLinkTarget) {
-        std::string bytes;
-        verdict = decodeLink(link, bytes) ? readConnectionFile(bytes, utf8ToAnsi, connection)
-                                          : Verdict{Refusal::BadLink, "", false};
+        reading = readLink(link, utf8ToAnsi, verifySignature, connection);
     } else {
         std::string bytes;
         const unsigned long error = readFile(target, bytes);
@@ -127,8 +129,8 @@ int main() {
             tell(unreadableMessage(tell.language, error));
             return 1;
         }
-        verdict = readConnectionFile(bytes, utf8ToAnsi, connection);
-        if (verdict.holdsPassword && !DeleteFileW(target.c_str())) {
+        reading = readFileBytes(bytes, utf8ToAnsi, verifySignature, connection);
+        if (reading.verdict.holdsPassword && !DeleteFileW(target.c_str())) {
             leftBehind = notDeletedMessage(tell.language, target, GetLastError());
         }
     }
@@ -136,9 +138,29 @@ int main() {
     auto andLeftBehind = [&leftBehind](const std::wstring& message) {
         return leftBehind.empty() ? message : message + L"\n\n" + leftBehind;
     };
-    if (verdict.refusal != Refusal::None) {
-        tell(andLeftBehind(refusalMessage(tell.language, isLinkTarget, verdict)));
+    const std::wstring host = ansiToWide(connection.host);
+    const Admission admission =
+        reading.verdict.refusal != Refusal::None
+            ? Admission{Action::Refuse, reading.verdict.refusal}
+            : admit(reading, connection, policy::readPolicy(), !quiet);
+    if (admission.action == Action::Refuse) {
+        Verdict verdict = reading.verdict;
+        verdict.refusal = admission.refusal;
+        tell(andLeftBehind(refusalMessage(tell.language, isLinkTarget, verdict, host)));
         return 1;
+    }
+    if (admission.action == Action::Ask) {
+        const std::wstring question =
+            askMessage(tell.language, isLinkTarget, host, connection.port, connection.securePort,
+                       ansiToWide(connection.title));
+        // No is the default: a user who presses Enter has not agreed.
+        if (MessageBoxW(nullptr, question.c_str(), kCaption,
+                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND) != IDYES) {
+            if (!leftBehind.empty()) {
+                tell(leftBehind, MB_ICONWARNING);
+            }
+            return 1;
+        }
     }
 
     const ConsoleRun run = openConsole(connection);

@@ -31,5 +31,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $as_root dpkg --add-architecture i386
 fi
 echo "setup: installing$missing" >&2
-$as_root apt-get update -qq
+# A mirror caught mid-sync fails one list or another; the install below
+# still finds what it needs from the lists that did come, or says so.
+$as_root apt-get update -qq || echo "setup: some package lists could not be updated" >&2
 $as_root apt-get install -y -qq --no-install-recommends $missing >/dev/null

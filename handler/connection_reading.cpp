@@ -1,0 +1,71 @@
+#include "connection_reading.h"
+
+namespace handler {
+
+namespace {
+
+Reading refused(Refusal refusal, const std::string& member = "") {
+    Reading reading;
+    reading.verdict.refusal = refusal;
+    reading.verdict.member = member;
+    return reading;
+}
+
+Reading readSigned(const Envelope& envelope, ToAnsi toAnsi, Verify verify, Connection& connection) {
+    std::vector<Member> members;
+    const bool password = notObject(envelope.payload, members) == Refusal::None &&
+                          holdsPassword(members);
+    Reading reading = refused(envelope.refusal, envelope.member);
+    if (envelope.refusal == Refusal::None) {
+        const Check check = verify(envelope.part, reading.signer);
+        const Refusal kRefusals[] = {Refusal::None, Refusal::SignatureInvalid,
+                                     Refusal::SignatureKey, Refusal::SignatureMalformed};
+        reading.verdict.refusal = kRefusals[static_cast<int>(check)];
+        reading.verdict.member = check == Check::BadCertificate ? "x5c" : "";
+    }
+    if (reading.verdict.refusal == Refusal::None) {
+        // Only now is the payload the signer's: its own refusals come after.
+        reading.verdict = readConnectionFile(envelope.payload, toAnsi, connection);
+        reading.signedFile = reading.verdict.refusal == Refusal::None;
+    }
+    reading.verdict.holdsPassword = password;
+    return reading;
+}
+
+} // namespace
+
+Reading readFileBytes(const std::string& bytes, ToAnsi toAnsi, Verify verify,
+                      Connection& connection) {
+    connection = Connection();
+    if (bytes.size() > kMaxFileSize) {
+        return refused(Refusal::TooLarge);
+    }
+    std::vector<Member> members;
+    const Refusal refusal = notObject(bytes, members);
+    if (refusal != Refusal::None) {
+        return refused(refusal);
+    }
+    if (isEnvelope(members)) {
+        return readSigned(openEnvelope(members), toAnsi, verify, connection);
+    }
+    Reading reading;
+    reading.verdict = checkConnection(members, toAnsi, connection);
+    return reading;
+}
+
+Reading readLink(const std::string& link, ToAnsi toAnsi, Verify verify, Connection& connection) {
+    connection = Connection();
+    const std::string payload = link.substr(sizeof kLinkScheme - 1);
+    if (isCompact(payload)) {
+        return readSigned(openCompact(payload), toAnsi, verify, connection);
+    }
+    std::string bytes;
+    if (!decodeLink(link, bytes)) {
+        return refused(Refusal::BadLink);
+    }
+    Reading reading;
+    reading.verdict = readConnectionFile(bytes, toAnsi, connection);
+    return reading;
+}
+
+} // namespace handler
