@@ -37,9 +37,9 @@ const std::string kProbeUtf8 = u8"J\u00fcrgen \u63a7\u5236\u53f0";
 const std::string kPlainLink =
     "corvane-console:" + base64url(R"({"version": 1, "host": "vm7.example", "port": 5900})");
 
-std::vector<Json> readTable() {
+std::vector<Json> readTable(const char* path = "Z:" CORVANE_CONNECTION_TABLE) {
     std::vector<Json> rows;
-    std::istringstream lines(readFile("Z:" CORVANE_CONNECTION_TABLE));
+    std::istringstream lines(readFile(path));
     for (std::string line; std::getline(lines, line);) {
         rows.push_back(Json::parse(line));
     }
@@ -97,6 +97,39 @@ void registerBrowser(bool add) {
     }
 }
 
+// The handler's policy as Group Policy writes it, in the 64-bit view:
+// {"machine": {...}, "user": {...}}, a list as values "1", "2", ... of its
+// subkey, a number as a DWORD. An empty one removes every policy.
+constexpr char kPolicyKey[] = "Software\\Policies\\Corvane\\Remote Console";
+void writePolicy(const Json& policy) {
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (const char* list : {"\\TrustedPublishers", "\\AllowedHosts", ""}) {
+            RegDeleteKeyExA(root, (kPolicyKey + std::string(list)).c_str(), KEY_WOW64_64KEY, 0);
+        }
+    }
+    for (const auto& [level, values] : policy.items()) {
+        for (const auto& [name, value] : values.items()) {
+            const std::string key = kPolicyKey + (value.is_array() ? "\\" + name : "");
+            HKEY handle = nullptr;
+            RegCreateKeyExA(level == "machine" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                            key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+                            &handle, nullptr);
+            const DWORD number = value.is_number() ? value.get<DWORD>() : 0;
+            for (std::size_t i = 0; i < value.size() && value.is_array(); ++i) {
+                const std::string entry = value[i];
+                RegSetValueExA(handle, std::to_string(i + 1).c_str(), 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(entry.c_str()),
+                               static_cast<DWORD>(entry.size() + 1));
+            }
+            if (!value.is_array()) {
+                RegSetValueExA(handle, name.c_str(), 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&number), sizeof number);
+            }
+            RegCloseKey(handle);
+        }
+    }
+}
+
 // As a browser hands over a download or a link: ShellExecuteEx with the
 // "open" verb, in the download's folder. The handler's exit status.
 DWORD shellOpen(const std::string& target) {
@@ -138,6 +171,8 @@ class ConnectionFile : public ::testing::TestWithParam<Json> {
 protected:
     static void SetUpTestSuite() {
         registerBrowser(true);
+        // The administrator allows the table's host: nothing is asked.
+        writePolicy({{"user", {{"AllowedHosts", {"vm7.example"}}}}});
         for (const auto& [name, value] : kStray) {
             SetEnvironmentVariableA(name.c_str(), value.c_str());
         }
@@ -145,6 +180,7 @@ protected:
     }
     static void TearDownTestSuite() {
         registerBrowser(false);
+        writePolicy(Json::object());
         deleteClientKey();
     }
 };
@@ -230,6 +266,56 @@ INSTANTIATE_TEST_SUITE_P(Table, ConnectionFile, ::testing::ValuesIn(readTable())
                              return row.param["name"].template get<std::string>();
                          });
 
+// Signed and unsigned files under the administrator's policy
+// (tests/handler/make_signed_files.py makes them, with throwaway keys).
+class PolicedFile : public ::testing::TestWithParam<Json> {
+protected:
+    static void SetUpTestSuite() { registerBrowser(true); }
+    static void TearDownTestSuite() {
+        registerBrowser(false);
+        writePolicy(Json::object());
+        deleteClientKey();
+    }
+};
+
+TEST_P(PolicedFile, OpensOnlyWhereItBelongs) {
+    const Json& row = GetParam();
+    const std::string text = row["text"];
+    const bool accepted = row["verdict"] == "accepted";
+    const bool link = text.rfind(kLinkScheme, 0) == 0;
+    const std::string path = tempFolder() + "corvane-policed.corvane";
+    const std::string target = link ? text : path;
+    writePolicy(row["policy"]);
+    setClientValue(standinCommand("") + '\0', REG_SZ);
+    clearTranscript();
+    writeFile(path, text);
+    // A link longer than the shell passes on is given as the argument.
+    const DWORD status = link ? launch({}, " " + text, "", handlerUnderTest()).exitCode
+                              : shellOpen(path);
+    EXPECT_EQ(status, accepted ? 0u : 1u);
+    EXPECT_EQ(!exists(path), !link && row["deleted"].get<bool>());
+    Launch run;
+    run.transcript = readTranscript();
+    if (accepted) {
+        const Messages messages = run.messages();
+        EXPECT_EQ(messages.at(1), wire::text(1, "vm7.example.org")) << "host";
+        EXPECT_EQ(messages.at(2), number(2, 5900)) << "port";
+    } else {
+        EXPECT_TRUE(run.transcript.empty()) << "nothing started";
+        writeFile(path, text);
+        run = launch({}, " --quiet \"" + target + "\"", "", handlerUnderTest());
+        EXPECT_EQ(run.exitCode, 1u);
+        EXPECT_NE(run.output.find(row["says"].get<std::string>()), std::string::npos) << run.output;
+    }
+    DeleteFileA(path.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PolicedFile,
+                         ::testing::ValuesIn(readTable("Z:" CORVANE_SIGNED_TABLE)),
+                         [](const auto& row) {
+                             return row.param["name"].template get<std::string>();
+                         });
+
 TEST(Handler, BadCommandLines) {
     const std::pair<const char*, const char*> kLines[] = {
         {" --quiet", "Usage: corvane-r-open.exe [--quiet] FILE.corvane"},
@@ -246,10 +332,12 @@ TEST(Handler, BadCommandLines) {
 TEST(HandlerUtf8CodePage, PassesTheFilesTextOn) {
     ASSERT_EQ(GetACP(), 65001u);
     setClientValue(standinCommand("") + '\0', REG_SZ);
+    writePolicy({{"user", {{"UnverifiedFiles", 2}}}});
     const std::string file =
         u8R"({"version": 1, "host": "vm7.example", "port": 5900, "title": "控制台 vm7"})";
     const Launch run = launch({}, " corvane-console:" + base64url(file), "", handlerUnderTest());
     deleteClientKey();
+    writePolicy(Json::object());
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     // Read in UTF-16: Wine cuts an ANSI reading at its length in UTF-16.
     EXPECT_EQ(run.environment("SPICE_TITLE", true), u8"控制台 vm7");
@@ -261,8 +349,9 @@ struct Shown {
     std::wstring text; // the box's
 };
 
-// The handler on `desktop`; its box (among others') read and OKed as a user would.
-Shown showBox(std::wstring desktop, const std::string& arguments) {
+// The handler on `desktop`; its box (among others') read and answered as a
+// user would.
+Shown showBox(std::wstring desktop, const std::string& arguments, WPARAM answer) {
     const std::string command = "\"" + handlerUnderTest() + "\"" + arguments;
     std::wstring commandLine(command.begin(), command.end());
     STARTUPINFOW startup = {};
@@ -286,7 +375,7 @@ Shown showBox(std::wstring desktop, const std::string& arguments) {
         shown.box = box != nullptr;
         if (shown.box) {
             GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 4096);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            PostMessageW(box, WM_COMMAND, answer, 0);
         } else if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) {
             break; // ended without a box
         }
@@ -335,6 +424,9 @@ TEST(HandlerBox, Row) {
     };
     const std::wstring kRefused =
         firstLine(refusalMessage(language, false, {Refusal::WrongType, "port", false}));
+    const std::string asked = tempFolder() + "corvane-box-asked-" + own + ".corvane";
+    const std::wstring kAsked = askMessage(language, true, L"vm7.example", 5900, 0, L"");
+    const std::wstring kAskedFile = askMessage(language, false, L"vm7.example", 5900, 0, L"");
     const struct {
         const char* name;
         std::string arguments;
@@ -342,7 +434,11 @@ TEST(HandlerBox, Row) {
         DWORD exitCode;
         std::wstring first;     // empty: no box
         const wchar_t* finding; // the check's, for the administrator, ended as a sentence
+        WPARAM answer = IDOK;   // the question's, or OK to a message
     } kRows[] = {
+        // Nobody vouches for it: asked; the whole text, host and port in it.
+        {"AskedYes", " " + kPlainLink, standinCommand(""), 0, kAsked, L"vm7.example", IDYES},
+        {"AskedNo", " \"" + asked + "\"", standinCommand(""), 1, kAskedFile, L"5900", IDNO},
         {"Refused", " \"" + refused + "\"", "", 1, kRefused, L""},
         {"Quiet", " --quiet \"" + refused + "\"", "", 1, L"", L""},
         {"NotInstalled", " " + kPlainLink, "", kFailed, failed(LaunchProblem::NotInstalled),
@@ -360,17 +456,22 @@ TEST(HandlerBox, Row) {
             continue;
         }
         writeFile(refused, R"({"version": 1, "host": "vm7.example", "port": "5900"})");
+        writeFile(asked, R"({"version": 1, "host": "vm7.example", "port": 5900, "password": "pw"})");
         if (row.client.empty()) {
             deleteClientKey();
         } else {
             setClientValue(row.client + '\0', REG_SZ);
         }
-        const Shown shown = showBox(desktopOfOurOwn(), row.arguments);
+        const Shown shown = showBox(desktopOfOurOwn(), row.arguments, row.answer);
         DeleteFileA(refused.c_str());
+        EXPECT_EQ(!DeleteFileA(asked.c_str()), row.arguments.find(asked) != std::string::npos)
+            << "a file with a password is deleted, whatever the user answers";
         const std::string text(shown.text.begin(), shown.text.end()); // for the failure
         EXPECT_EQ(shown.status, row.exitCode) << row.name;
         EXPECT_EQ(shown.box, !row.first.empty()) << row.name;
-        EXPECT_EQ(firstLine(shown.text), row.first) << row.name << ": " << text;
+        // A question is read whole; a message by its first line.
+        EXPECT_EQ(row.answer == IDOK ? firstLine(shown.text) : shown.text, row.first)
+            << row.name << ": " << text;
         EXPECT_NE(shown.text.find(row.finding), std::wstring::npos) << text;
         // No tools\ beside the build tree's handler: no advice to run them.
         EXPECT_EQ(shown.text.find(L"corvane-r-check.exe"), std::wstring::npos) << text;

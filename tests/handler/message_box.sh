@@ -3,12 +3,19 @@
 # and Traditional (Taiwan) Chinese, which Wine takes from the locale, all at
 # once; the ten-second row in Singapore's, Hong Kong's and Macao's too. Each
 # run is told the UI language it must get and the message table's column.
+# The question rows run without a policy, where every file is asked about;
+# the others with one that opens every file, as before there was a policy.
 #   message_box.sh WINE_RUN HANDLER_E2E_TESTS VENDOR_KEY
 set -eu
 exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
     set -eu
     wine_run=$0 tests=$1 vendor=$2 status=0
-    for row in Refused Quiet NotInstalled ProgramMissing NoPipe; do
+    policy="HKCU\\Software\\Policies\\Corvane\\Remote Console"
+    for row in AskedYes AskedNo Refused Quiet NotInstalled ProgramMissing NoPipe; do
+        case $row in
+        Asked*) "$wine_run" reg delete "$policy" /f >/dev/null 2>&1 || true ;;
+        *) "$wine_run" reg add "$policy" /v UnverifiedFiles /t REG_DWORD /d 2 /f >/dev/null ;;
+        esac
         languages="en_US:0409:0 zh_CN:0804:1 zh_TW:0404:2"
         [ "$row" != NoPipe ] || languages="$languages zh_SG:1004:1 zh_HK:0c04:2 zh_MO:1404:2"
         pids=""
@@ -20,4 +27,5 @@ exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
         for pid in $pids; do wait "$pid" || status=1; done
     done
     "$wine_run" reg delete "HKLM\\Software\\$vendor" /reg:32 /f >/dev/null 2>&1 || true
+    "$wine_run" reg delete "$policy" /f >/dev/null 2>&1 || true
     exit "$status"' "$1" "$2" "$3"
