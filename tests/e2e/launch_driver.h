@@ -54,6 +54,10 @@ std::string standinCommand(const std::string& options); // writes our transcript
 // installer writes, or with KEY_WOW64_64KEY in the 64-bit one.
 void setClientValue(const std::string& data, DWORD type, REGSAM view = 0);
 void deleteClientKey(); // from both views
+// The handler's policy as Group Policy writes it, in the 64-bit view:
+// {"machine": {...}, "user": {...}}, a list as values "1", "2", ... of its
+// subkey, a number as a DWORD. An empty object removes every policy.
+void writePolicy(const Json& policy);
 // True in the 32-bit prefix's run, which leaves the cases that need two
 // registry views to the 64-bit one; anywhere else they run, and fail on a
 // system with one view.

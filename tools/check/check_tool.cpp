@@ -9,12 +9,14 @@
 // starts the client as a launch does and waits for its controller pipe, the
 // same ten attempts a second apart, and tells who serves it; it sends
 // nothing on the pipe and reads no SPICE_ parameter, so it never handles a
-// password. The client is ended afterwards unless --keep-client.
+// password. The client is ended afterwards unless --keep-client. Last, the
+// connection handler's policy: what is set, where, and what is wrong in it.
 //
 // Exit status: 0 when a launch would succeed, 1 when it would not, 2 for a
 // command line it does not understand.
 #include "client_checks.h"
 #include "pipe_checks.h"
+#include "policy_checks.h"
 #include "report.h"
 
 #include <cstdio>
@@ -67,6 +69,7 @@ int main(int argc, char** argv) {
             check::checkPipe(report, commandLine, options.keepClient);
         }
     }
+    check::checkPolicy(report, policy::readPolicy());
     if (options.start) {
         return report.print(options.json, "a launch would succeed", "a launch would fail");
     }
