@@ -1,16 +1,20 @@
 # cmake --install and a CPack ZIP: the launcher and the connection handler,
-# the check tool and the stand-in client as diagnostic tools, the documents, and SHA256SUMS over all of them.
+# the check tool and the stand-in client as diagnostic tools, the documents,
+# the administrative templates (which the MSI leaves out: admins copy them
+# to where Group Policy is edited, not to every desktop), and SHA256SUMS.
 install(TARGETS corvane-r corvane-r-open RUNTIME DESTINATION .)
 install(TARGETS client-standin corvane-r-check RUNTIME DESTINATION tools)
 install(FILES README.md LICENSE DESTINATION .)
 install(FILES docs/deployment.md DESTINATION . RENAME DEPLOYMENT.md)
+install(DIRECTORY policy/templates/ DESTINATION policy-templates)
 
 # Runs after the files above are in place, wherever the install goes.
 install(CODE [[
     set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
     set(sums "")
     foreach(file corvane-r.exe corvane-r-open.exe tools/client-standin.exe tools/corvane-r-check.exe README.md
-                 DEPLOYMENT.md LICENSE)
+                 DEPLOYMENT.md LICENSE policy-templates/corvane.admx
+                 policy-templates/en-US/corvane.adml policy-templates/zh-CN/corvane.adml)
         file(SHA256 "${root}/${file}" hash)
         string(APPEND sums "${hash}  ${file}\n")
     endforeach()

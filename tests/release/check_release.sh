@@ -37,14 +37,15 @@ cmp -s "first/$msi" "second/at/another/depth/$msi" || fail "two clean builds dif
 [ "$signed" = 1 ] || cmp -s first/corvane-r.exe "$build/corvane-r.exe" ||
     fail "this build tree's executable differs from the clean builds"
 
-# The ZIP holds the seven files and their checksums, which check out.
+# The ZIP holds the ten files and their checksums, which check out.
 zip=corvane-r-$version-win32
 (cd "$build" && cpack -B "$work/package" >/dev/null) && cmake -E tar xf "package/$zip.zip"
 [ "$(cd "$zip" && find . -type f | sort | tr '\n' ' ')" = "./DEPLOYMENT.md ./LICENSE ./README.md ./SHA256SUMS \
-./corvane-r-open.exe ./corvane-r.exe ./tools/client-standin.exe ./tools/corvane-r-check.exe " ] ||
+./corvane-r-open.exe ./corvane-r.exe ./policy-templates/corvane.admx ./policy-templates/en-US/corvane.adml \
+./policy-templates/zh-CN/corvane.adml ./tools/client-standin.exe ./tools/corvane-r-check.exe " ] ||
     fail "the ZIP holds: $(find "$zip" -type f)"
-(cd "$zip" && sha256sum --quiet --strict -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 7 ]) ||
-    fail "SHA256SUMS does not check out over the seven files"
+(cd "$zip" && sha256sum --quiet --strict -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 10 ]) ||
+    fail "SHA256SUMS does not check out over the ten files"
 
 # The MSI under msiexec in a 64-bit Wine prefix of its own, as on nearly
 # every desktop, step by step: after each, the full exit code, the
