@@ -9,9 +9,15 @@
 // - a link decodes to what its payload encodes, and reads as that file;
 // - the message of a refusal, in every language, is not the file's to
 //   write: its member's name adds no quote, no control character and at
-//   most 32 characters and an ellipsis to what a one-letter name gives.
+//   most 32 characters and an ellipsis to what a one-letter name gives;
+// - read as a signed file or link, with a stand-in verifier whose answer
+//   the signature's first byte picks (so that the fuzzer reaches past the
+//   signature), nothing counts as signed unless the verifier said yes, and
+//   a policy that trusts only the verifier's signer and refuses the rest
+//   opens nothing else.
+#include "admission.h"
 #include "base64url.h"
-#include "connection_file.h"
+#include "connection_reading.h"
 #include "messages.h"
 
 #include <cstddef>
@@ -100,6 +106,37 @@ void checkMessage(const handler::Verdict& verdict) {
     }
 }
 
+bool saidYes = false;
+
+handler::Check standInVerifier(const handler::SignedPart& part, handler::Signer& signer) {
+    const auto first = static_cast<unsigned char>(part.signature.empty() ? 0 : part.signature[0]);
+    signer.thumbprint = std::string(64, 'a');
+    signer.current = (first & 4) != 0;
+    const auto answer = static_cast<handler::Check>(first % 4);
+    saidYes = answer == handler::Check::Verified;
+    return answer;
+}
+
+void checkSigned(const std::string& bytes) {
+    policy::Policy trustingOne;
+    trustingOne.trustedPublishers = {policy::Source::Machine, {std::string(64, 'A')}};
+    trustingOne.unverifiedFiles = policy::kRefuse;
+    for (const bool link : {false, true}) {
+        saidYes = false;
+        handler::Connection connection;
+        const handler::Reading reading =
+            link ? handler::readLink(handler::kLinkScheme + bytes, toLatin1, standInVerifier,
+                                     connection)
+                 : handler::readFileBytes(bytes, toLatin1, standInVerifier, connection);
+        check(!reading.signedFile || saidYes);
+        if (reading.verdict.refusal == handler::Refusal::None) {
+            checkVerdict(reading.verdict, connection);
+            const handler::Admission admission = handler::admit(reading, connection, trustingOne, true);
+            check(admission.action != handler::Action::Open || (saidYes && reading.signer.current));
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -123,5 +160,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         handler::Connection fromPayload;
         checkVerdict(handler::readConnectionFile(anything, toLatin1, fromPayload), fromPayload);
     }
+    checkSigned(bytes);
     return 0;
 }

@@ -1,9 +1,13 @@
-"""check_schema.py SCHEMA TABLE: the published schema against the handler's
-verdicts (the end-to-end table's) on its files, read as a portal developer's
-validator would: the rules the schema's description states (size, UTF-8,
-unique names, the code page, Windows-1252 as in the test prefix), then the
-schema. Accepted must pass; refused must fail, blaming the handler's member."""
+"""check_schema.py SCHEMA TABLE [SIGNED_SCHEMA SIGNED_TABLE]: the published
+schema against the handler's verdicts (the end-to-end table's) on its files,
+read as a portal developer's validator would: the rules the schema's
+description states (size, UTF-8, unique names, the code page, Windows-1252
+as in the test prefix), then the schema. Accepted must pass; refused must
+fail, blaming the handler's member. The signed files' envelope and decoded
+header likewise: refused for their shape if and only if the schema fails
+them; every payload is a connection file the schema passes."""
 
+import base64
 import json
 import sys
 
@@ -65,7 +69,47 @@ def verdict(data, validator):
     return None
 
 
-def main(schema_path, table_path):
+# The handler's refusals of an envelope's shape, and of its header's.
+ENVELOPE_REFUSALS = {"SignatureMember", "WrongType", "Missing", "Duplicate"}
+HEADER_REFUSALS = {"SignatureAlgorithm", "SignatureHeader"}
+
+
+def unbase64url(text):
+    return base64.urlsafe_b64decode(text + "=" * (-len(text) % 4))
+
+
+def check_signed(schema_path, table_path, connection):
+    with open(schema_path, encoding="utf-8") as f:
+        schema = json.load(f)
+    envelope = jsonschema.Draft202012Validator(schema)
+    header = jsonschema.Draft202012Validator(schema["$defs"]["protectedHeader"])
+    failures = 0
+    with open(table_path, encoding="utf-8") as table:
+        rows = [json.loads(line) for line in table]
+    for row in rows:
+        text = row["text"]
+        if text.startswith("corvane-console:"):
+            parts = dict(zip(("protected", "payload", "signature"), text[16:].split(".")))
+        else:
+            parts = json.loads(text)
+        if "payload" not in parts:  # an unsigned file, refused by policy or not
+            fails = [verdict(text.encode(), connection) is not None]
+            expected = [False]
+        else:
+            fails = [not envelope.is_valid(parts),
+                     not header.is_valid(json.loads(unbase64url(parts["protected"]))),
+                     verdict(unbase64url(parts["payload"]), connection) is not None]
+            expected = [row["verdict"] in ENVELOPE_REFUSALS, row["verdict"] in HEADER_REFUSALS,
+                        False]
+        if fails != expected:
+            print(f"FAIL {row['name']}: the handler says {row['verdict']}; the schemas fail "
+                  f"envelope, header, payload: {fails}")
+            failures += 1
+    print(f"schemas and handler agree on {len(rows) - failures} of {len(rows)} signed files")
+    return failures if rows else 1
+
+
+def main(schema_path, table_path, signed_schema=None, signed_table=None):
     with open(schema_path, encoding="utf-8") as f:
         schema = json.load(f)
     jsonschema.Draft202012Validator.check_schema(schema)
@@ -83,6 +127,8 @@ def main(schema_path, table_path):
                   f"the schema {'accepts it' if got is None else 'blames ' + str(sorted(got))}")
             failures += 1
     print(f"schema and handler agree on {len(rows) - failures} of {len(rows)} files (links aside)")
+    if signed_table:
+        failures += check_signed(signed_schema, signed_table, validator)
     return 1 if failures or not rows else 0
 
 

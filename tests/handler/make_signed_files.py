@@ -1,6 +1,7 @@
 """make_signed_files.py OUTDIR: throwaway RSA and EC keys and certificates
 (one of them expired) made with openssl, and the table of signed and policed
-files that the handler's end-to-end test opens: OUTDIR/signed_files.jsonl.
+files that the handler's end-to-end test opens: OUTDIR/signed_files.jsonl,
+and each file (a link without its scheme) in OUTDIR/seeds for the fuzzer.
 Each row: the file or link, the policy per machine and per user, and the
 verdict ("accepted", or the refusal and what the message says)."""
 
@@ -159,9 +160,12 @@ def rows(keys):
 def main(out):
     os.makedirs(out, exist_ok=True)
     keys = make_keys(out)
+    os.makedirs(os.path.join(out, "seeds"), exist_ok=True)  # the fuzzer's
     with open(os.path.join(out, "signed_files.jsonl"), "w") as table:
         for row in rows(keys):
             table.write(json.dumps(row) + "\n")
+            with open(os.path.join(out, "seeds", row["name"]), "w") as seed:
+                seed.write(row["text"].removeprefix("corvane-console:"))
 
 
 if __name__ == "__main__":
