@@ -22,7 +22,7 @@ pristine=$(realpath build/mutation)/pristine
 rm -rf "$pristine"
 mkdir -p "$pristine"
 # The folders that faults are planted in, kept pristine to restore.
-planted="launcher controller findings handler tools installer"
+planted="launcher controller findings handler policy tools installer"
 for folder in $planted; do cp -r "$tree/$folder" "$pristine/"; done
 
 run_tests() { # [release]: the release checks instead of the other tests

@@ -149,6 +149,9 @@ def rows(keys):
         ("UntrustedSigner", file_text(sign(keys, "rsa", plain)),
          {"machine": {"TrustedPublishers": [ec_written], "UnverifiedFiles": 0}}, "Unverified",
          "opens no other files"),
+        ("TrustedByAPrefixOnly", file_text(sign(keys, "rsa", plain)),
+         {"user": {"TrustedPublishers": [thumb["rsa"][:16]], "UnverifiedFiles": 0}},
+         "Unverified", "opens no other files"),
         ("AskedButQuiet", plain.decode(), {}, "NotAsked", "with --quiet you cannot be asked"),
     ]
     for name, text, policy, verdict, *says in table:
