@@ -1,14 +1,18 @@
 // Prints what the connection handler adds to a launch: pairs of launches
 // with the same parameters, the launcher started directly with them in its
 // environment and the handler started with them in a link, in alternating
-// order, both against the stand-in client. Start to exit, under Wine.
-//   handler_benchmark [PAIRS]
+// order, both against the stand-in client. Start to exit, under Wine. Then
+// what checking a signature adds: the same connection file as a plain link
+// for an allowed host, and signed (RS256 and ES256) by a trusted publisher,
+// from the table tests/handler/make_signed_files.py makes.
+//   handler_benchmark [PAIRS [SIGNED_TABLE]]
 #include "base64url.h"
 #include "bench_common.h"
 #include "launch_driver.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +24,70 @@ double seconds(const Launch& launch) {
     return static_cast<double>(launch.endUs - launch.startUs) / 1e6;
 }
 
+// The signed rows' links, the same connection file each: plain, RS256 (from
+// the signed file, in the compact form), ES256.
+struct SignedLinks {
+    std::string plain, rs256, es256;
+    Json trusted; // the thumbprints that trust both
+};
+
+SignedLinks signedLinks(const char* table) {
+    SignedLinks links;
+    std::istringstream lines(readFile(table));
+    for (std::string line; std::getline(lines, line);) {
+        const Json row = Json::parse(line);
+        const std::string text = row["text"];
+        if (row["name"] == "TrustedEs256Link") {
+            links.es256 = " " + text;
+            const std::size_t dot = text.find('.');
+            links.plain = " corvane-console:" + text.substr(dot + 1, text.rfind('.') - dot - 1);
+        } else if (row["name"] == "TrustedRs256File") {
+            const Json file = Json::parse(text);
+            links.rs256 = " corvane-console:" + file["protected"].get<std::string>() + "." +
+                          file["payload"].get<std::string>() + "." +
+                          file["signature"].get<std::string>();
+            links.trusted = row["policy"]["machine"]["TrustedPublishers"];
+        }
+    }
+    return links;
+}
+
+void benchmarkSignatures(int pairs, const char* table) {
+    const SignedLinks links = signedLinks(table);
+    if (links.plain.empty() || links.rs256.empty()) {
+        std::printf("no signed files in %s: run tests/handler/make_signed_files.py\n", table);
+        return;
+    }
+    writePolicy({{"user",
+                  {{"AllowedHosts", {"vm7.example.org"}}, {"TrustedPublishers", links.trusted}}}});
+    std::vector<double> plain, rs256, es256, addedRs, addedEs;
+    for (int pair = 0; pair < pairs; ++pair) {
+        const Launch a = launch({}, links.plain, "", handlerUnderTest());
+        const Launch b = launch({}, links.rs256, "", handlerUnderTest());
+        const Launch c = launch({}, links.es256, "", handlerUnderTest());
+        if (a.exitCode != 0 || b.exitCode != 0 || c.exitCode != 0) {
+            std::printf("pair %d failed: exit %lu, %lu, %lu\n", pair, a.exitCode, b.exitCode,
+                        c.exitCode);
+            break;
+        }
+        plain.push_back(seconds(a));
+        rs256.push_back(seconds(b));
+        es256.push_back(seconds(c));
+        addedRs.push_back(rs256.back() - plain.back());
+        addedEs.push_back(es256.back() - plain.back());
+    }
+    writePolicy(Json::object());
+    std::printf("medians over %zu runs each, start to exit (s):\n", plain.size());
+    std::printf("  %-56s %7.3f\n", "corvane-r-open.exe, unsigned link for an allowed host",
+                bench::median(plain));
+    std::printf("  %-56s %7.3f\n", "the same signed RS256, trusted publisher", bench::median(rs256));
+    std::printf("  %-56s %7.3f\n", "the same signed ES256, trusted publisher", bench::median(es256));
+    std::printf("  %-56s %7.3f\n", "added by checking RS256 (median of the differences)",
+                bench::median(addedRs));
+    std::printf("  %-56s %7.3f\n", "added by checking ES256 (median of the differences)",
+                bench::median(addedEs));
+}
+
 } // namespace
 
 // A transcript that does not parse ends the benchmark through std::terminate.
@@ -27,6 +95,8 @@ double seconds(const Launch& launch) {
 int main(int argc, char** argv) {
     const int pairs = argc > 1 ? static_cast<int>(std::strtol(argv[1], nullptr, 10)) : 15;
     setClientValue(standinCommand("") + std::string(1, '\0'), REG_SZ);
+    // The administrator allows the host: nothing is asked.
+    writePolicy({{"user", {{"AllowedHosts", {"vm7.example"}}}}});
     const Variables& variables = bench::kParameters;
     const std::string link =
         " corvane-console:" +
@@ -55,7 +125,7 @@ int main(int argc, char** argv) {
         handled.push_back(seconds(viaHandler));
         added.push_back(handled.back() - direct.back());
     }
-    deleteClientKey();
+    writePolicy(Json::object());
 
     std::printf("medians over %d pairs, start to exit (s):\n", pairs);
     std::printf("  %-56s %7.3f\n", "corvane-r.exe started directly", bench::median(direct));
@@ -63,5 +133,8 @@ int main(int argc, char** argv) {
                 bench::median(handled));
     std::printf("  %-56s %7.3f\n", "added by the handler (median of the pairs' differences)",
                 bench::median(added));
+    std::printf("\n");
+    benchmarkSignatures(pairs, argc > 2 ? argv[2] : "signed_files.jsonl");
+    deleteClientKey();
     return 0;
 }
