@@ -28,7 +28,7 @@ double seconds(const Launch& launch) {
 // the signed file, in the compact form), ES256.
 struct SignedLinks {
     std::string plain, rs256, es256;
-    Json trusted; // the thumbprints that trust both
+    std::vector<std::string> trusted; // the thumbprints that trust both
 };
 
 SignedLinks signedLinks(const char* table) {
@@ -46,7 +46,8 @@ SignedLinks signedLinks(const char* table) {
             links.rs256 = " corvane-console:" + file["protected"].get<std::string>() + "." +
                           file["payload"].get<std::string>() + "." +
                           file["signature"].get<std::string>();
-            links.trusted = row["policy"]["machine"]["TrustedPublishers"];
+            links.trusted =
+                row["policy"]["machine"]["TrustedPublishers"].get<std::vector<std::string>>();
         }
     }
     return links;
@@ -58,9 +59,13 @@ void benchmarkSignatures(int pairs, const char* table) {
         std::printf("no signed files in %s: run tests/handler/make_signed_files.py\n", table);
         return;
     }
-    writePolicy({{"user",
-                  {{"AllowedHosts", {"vm7.example.org"}}, {"TrustedPublishers", links.trusted}}}});
-    std::vector<double> plain, rs256, es256, addedRs, addedEs;
+    writePolicy(
+        {{"user", {{"AllowedHosts", {"vm7.example.org"}}, {"TrustedPublishers", links.trusted}}}});
+    std::vector<double> plain;
+    std::vector<double> rs256;
+    std::vector<double> es256;
+    std::vector<double> addedRs;
+    std::vector<double> addedEs;
     for (int pair = 0; pair < pairs; ++pair) {
         const Launch a = launch({}, links.plain, "", handlerUnderTest());
         const Launch b = launch({}, links.rs256, "", handlerUnderTest());
@@ -80,8 +85,10 @@ void benchmarkSignatures(int pairs, const char* table) {
     std::printf("medians over %zu runs each, start to exit (s):\n", plain.size());
     std::printf("  %-56s %7.3f\n", "corvane-r-open.exe, unsigned link for an allowed host",
                 bench::median(plain));
-    std::printf("  %-56s %7.3f\n", "the same signed RS256, trusted publisher", bench::median(rs256));
-    std::printf("  %-56s %7.3f\n", "the same signed ES256, trusted publisher", bench::median(es256));
+    std::printf("  %-56s %7.3f\n", "the same signed RS256, trusted publisher",
+                bench::median(rs256));
+    std::printf("  %-56s %7.3f\n", "the same signed ES256, trusted publisher",
+                bench::median(es256));
     std::printf("  %-56s %7.3f\n", "added by checking RS256 (median of the differences)",
                 bench::median(addedRs));
     std::printf("  %-56s %7.3f\n", "added by checking ES256 (median of the differences)",

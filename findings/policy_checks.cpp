@@ -15,9 +15,10 @@ const char* sourceName(policy::Source source) {
 }
 
 void checkList(Report& report, const char* name, const policy::List& list, const char* what) {
-    report.add(Level::Ok, "policy",
-               std::string(name) + " is set " + whereSet(list.source) + ": " +
-                   std::to_string(list.entries.size()) + " " + what)
+    report
+        .add(Level::Ok, "policy",
+             std::string(name) + " is set " + whereSet(list.source) + ": " +
+                 std::to_string(list.entries.size()) + " " + what)
         .add("policy", name)
         .add("source", sourceName(list.source))
         .add("entries", static_cast<long long>(list.entries.size()));
@@ -57,7 +58,8 @@ void checkPolicy(Report& report, const policy::Policy& policy) {
         }
     }
     if (policy.allowedHosts.source != Source::None) {
-        checkList(report, "AllowedHosts", policy.allowedHosts, "hosts; files for any other are refused");
+        checkList(report, "AllowedHosts", policy.allowedHosts,
+                  "hosts; files for any other are refused");
     }
     if (policy.unverifiedSource != Source::None) {
         const unsigned long value = policy.unverifiedFiles;

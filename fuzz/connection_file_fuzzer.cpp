@@ -131,7 +131,8 @@ void checkSigned(const std::string& bytes) {
         check(!reading.signedFile || saidYes);
         if (reading.verdict.refusal == handler::Refusal::None) {
             checkVerdict(reading.verdict, connection);
-            const handler::Admission admission = handler::admit(reading, connection, trustingOne, true);
+            const handler::Admission admission =
+                handler::admit(reading, connection, trustingOne, true);
             check(admission.action != handler::Action::Open || (saidYes && reading.signer.current));
         }
     }

@@ -12,10 +12,10 @@ Admission refuse(Refusal refusal) {
 
 } // namespace
 
-Admission admit(const Reading& reading, const Connection& connection,
-                const policy::Policy& policy, bool canAsk) {
-    const bool trusted = reading.signedFile &&
-                         policy::listsThumbprint(policy.trustedPublishers, reading.signer.thumbprint);
+Admission admit(const Reading& reading, const Connection& connection, const policy::Policy& policy,
+                bool canAsk) {
+    const bool trusted = reading.signedFile && policy::listsThumbprint(policy.trustedPublishers,
+                                                                       reading.signer.thumbprint);
     if (trusted && !reading.signer.current) {
         return refuse(Refusal::NotCurrent);
     }

@@ -17,7 +17,7 @@ struct Admission {
 };
 
 // `canAsk`: false with --quiet, where nobody could answer.
-Admission admit(const Reading& reading, const Connection& connection,
-                const policy::Policy& policy, bool canAsk);
+Admission admit(const Reading& reading, const Connection& connection, const policy::Policy& policy,
+                bool canAsk);
 
 } // namespace handler

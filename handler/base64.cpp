@@ -5,9 +5,9 @@ namespace handler {
 namespace {
 
 int valueOf(char c, bool url) {
-    return c >= 'A' && c <= 'Z'    ? c - 'A'
-           : c >= 'a' && c <= 'z'  ? c - 'a' + 26
-           : c >= '0' && c <= '9'  ? c - '0' + 52
+    return c >= 'A' && c <= 'Z'     ? c - 'A'
+           : c >= 'a' && c <= 'z'   ? c - 'a' + 26
+           : c >= '0' && c <= '9'   ? c - '0' + 52
            : c == (url ? '-' : '+') ? 62
            : c == (url ? '_' : '/') ? 63
                                     : -1;

@@ -130,7 +130,8 @@ Verdict readConnectionFile(const std::string& bytes, ToAnsi toAnsi, Connection& 
     Verdict verdict;
     std::vector<Member> members;
     verdict.refusal = bytes.size() > kMaxFileSize ? Refusal::TooLarge : notObject(bytes, members);
-    return verdict.refusal == Refusal::None ? checkConnection(members, toAnsi, connection) : verdict;
+    return verdict.refusal == Refusal::None ? checkConnection(members, toAnsi, connection)
+                                            : verdict;
 }
 
 Refusal notObject(const std::string& text, std::vector<Member>& members) {
@@ -141,16 +142,11 @@ Refusal notObject(const std::string& text, std::vector<Member>& members) {
 }
 
 bool holdsPassword(const std::vector<Member>& members) {
-    for (const Member& member : members) {
-        if (member.name == "password") {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(members.begin(), members.end(),
+                       [](const Member& member) { return member.name == "password"; });
 }
 
-Verdict checkConnection(const std::vector<Member>& members, ToAnsi toAnsi,
-                        Connection& connection) {
+Verdict checkConnection(const std::vector<Member>& members, ToAnsi toAnsi, Connection& connection) {
     Verdict verdict;
     connection = Connection();
     verdict.holdsPassword = holdsPassword(members);

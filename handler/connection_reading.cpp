@@ -13,8 +13,8 @@ Reading refused(Refusal refusal, const std::string& member = "") {
 
 Reading readSigned(const Envelope& envelope, ToAnsi toAnsi, Verify verify, Connection& connection) {
     std::vector<Member> members;
-    const bool password = notObject(envelope.payload, members) == Refusal::None &&
-                          holdsPassword(members);
+    const bool password =
+        notObject(envelope.payload, members) == Refusal::None && holdsPassword(members);
     Reading reading = refused(envelope.refusal, envelope.member);
     if (envelope.refusal == Refusal::None) {
         const Check check = verify(envelope.part, reading.signer);

@@ -277,7 +277,7 @@ Language userLanguage(unsigned short uiLanguage) {
 }
 
 std::wstring refusalMessage(Language language, bool link, const Verdict& verdict,
-                           const std::wstring& host) {
+                            const std::wstring& host) {
     std::wstring message = in(language, link ? Say::LinkRefused : Say::FileRefused);
     for (const Reason& reason : kReasons) {
         if (reason.refusal != verdict.refusal) {
@@ -291,8 +291,8 @@ std::wstring refusalMessage(Language language, bool link, const Verdict& verdict
         message += pick(language, reason.text);
     }
     // Only the administrator can change what the policy refuses.
-    const bool policy = verdict.refusal == Refusal::HostNotAllowed ||
-                        verdict.refusal == Refusal::Unverified;
+    const bool policy =
+        verdict.refusal == Refusal::HostNotAllowed || verdict.refusal == Refusal::Unverified;
     return message + in(language, Say::Stop) + L"\n\n" +
            in(language, policy ? Say::AskAdministrator : Say::AskAgain);
 }
@@ -302,8 +302,8 @@ std::wstring askMessage(Language language, bool link, const std::wstring& host, 
     std::wstring message = in(language, link ? Say::AskLink : Say::AskFile) + L"\n    " +
                            in(language, Say::AskHost) + shownText(host, kShownHostLength);
     if (port != 0) {
-        message += L"\n    " + in(language, Say::AskPort) + number(static_cast<unsigned long>(port)) +
-                   in(language, Say::AskPlain);
+        message += L"\n    " + in(language, Say::AskPort) +
+                   number(static_cast<unsigned long>(port)) + in(language, Say::AskPlain);
     }
     if (securePort != 0) {
         message += L"\n    " + in(language, Say::AskPort) +

@@ -33,7 +33,7 @@ enum class LaunchProblem {
 
 // `host`: the file's, named where the policy does not allow it.
 std::wstring refusalMessage(Language language, bool link, const Verdict& verdict,
-                           const std::wstring& host = L"");
+                            const std::wstring& host = L"");
 // The question before a file that nobody the administrator trusts vouches
 // for connects: where to (a port of 0 is not given), and the risk.
 std::wstring askMessage(Language language, bool link, const std::wstring& host, long port,

@@ -139,10 +139,9 @@ int main() {
         return leftBehind.empty() ? message : message + L"\n\n" + leftBehind;
     };
     const std::wstring host = ansiToWide(connection.host);
-    const Admission admission =
-        reading.verdict.refusal != Refusal::None
-            ? Admission{Action::Refuse, reading.verdict.refusal}
-            : admit(reading, connection, policy::readPolicy(), !quiet);
+    const Admission admission = reading.verdict.refusal != Refusal::None
+                                    ? Admission{Action::Refuse, reading.verdict.refusal}
+                                    : admit(reading, connection, policy::readPolicy(), !quiet);
     if (admission.action == Action::Refuse) {
         Verdict verdict = reading.verdict;
         verdict.refusal = admission.refusal;

@@ -67,8 +67,8 @@ Check verifyRsa(HCRYPTPROV provider, PCERT_PUBLIC_KEY_INFO key, const SignedPart
     const HCRYPTHASH hash = sha256(provider, part.signingInput);
     // CryptoAPI reads the signature little-endian; JWS writes it big-endian.
     std::string reversed(part.signature.rbegin(), part.signature.rend());
-    if (hash != 0 && CryptVerifySignatureW(hash, bytesOf(reversed), DWORD(reversed.size()),
-                                           handle, nullptr, 0)) {
+    if (hash != 0 && CryptVerifySignatureW(hash, bytesOf(reversed), DWORD(reversed.size()), handle,
+                                           nullptr, 0)) {
         check = Check::Verified;
     }
     if (hash != 0) {
@@ -100,7 +100,7 @@ Check verifyEc(HCRYPTPROV provider, PCERT_PUBLIC_KEY_INFO key, const SignedPart&
     BCRYPT_KEY_HANDLE handle = nullptr;
     if (import != nullptr && verify != nullptr && destroy != nullptr) {
         check = import(X509_ASN_ENCODING, key, 0, nullptr, &handle) ? Check::DoesNotVerify
-                                                                     : Check::BadCertificate;
+                                                                    : Check::BadCertificate;
     }
     const HCRYPTHASH hash = handle != nullptr ? sha256(provider, part.signingInput) : 0;
     BYTE digest[32] = {};

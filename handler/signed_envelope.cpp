@@ -58,8 +58,7 @@ Refusal readHeader(const std::string& encoded, Envelope& envelope) {
 }
 
 // The payload is decoded first, so that a refused file's password is seen.
-Envelope open(const std::string& header, const std::string& payload,
-            const std::string& signature) {
+Envelope open(const std::string& header, const std::string& payload, const std::string& signature) {
     Envelope envelope;
     if (!decodeBase64url(payload, Padding::Forbidden, envelope.payload)) {
         return refused(Refusal::SignatureMalformed, "payload");

@@ -1,5 +1,7 @@
 #include "host_match.h"
 
+#include <algorithm>
+
 namespace policy {
 
 namespace {
@@ -37,9 +39,9 @@ bool isDnsName(const std::string& name) {
 // Dotted IPv4, or IPv6 in brackets or without: hex digits and colons, with
 // an IPv4 tail allowed. Such a host is compared exactly, case aside.
 bool isIpLiteral(const std::string& host) {
-    const std::string bare =
-        host.size() > 2 && host.front() == '[' && host.back() == ']' ? host.substr(1, host.size() - 2)
-                                                                      : host;
+    const std::string bare = host.size() > 2 && host.front() == '[' && host.back() == ']'
+                                 ? host.substr(1, host.size() - 2)
+                                 : host;
     if (bare.find(':') != std::string::npos) {
         return bare.find_first_not_of("0123456789abcdef:.") == std::string::npos;
     }
@@ -76,21 +78,15 @@ bool hostAllowed(const std::string& host, const std::vector<std::string>& entrie
     if (!ip && !isDnsName(name)) {
         return false;
     }
-    for (const std::string& written : entries) {
+    return std::any_of(entries.begin(), entries.end(), [&](const std::string& written) {
         const std::string entry = withoutTrailingDot(lower(written));
         if (ip || entry.compare(0, 2, "*.") != 0) {
-            if (entry == name) {
-                return true;
-            }
-            continue;
+            return entry == name;
         }
         const std::string parent = entry.substr(1); // ".example.org"
-        if (name.size() > parent.size() &&
-            name.compare(name.size() - parent.size(), parent.size(), parent) == 0) {
-            return true;
-        }
-    }
-    return false;
+        return name.size() > parent.size() &&
+               name.compare(name.size() - parent.size(), parent.size(), parent) == 0;
+    });
 }
 
 } // namespace policy

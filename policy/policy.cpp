@@ -28,8 +28,7 @@ bool listsThumbprint(const List& publishers, const std::string& thumbprint) {
 }
 
 Unverified unverifiedAction(const Policy& policy) {
-    return policy.unverifiedFiles <= kOpen ? static_cast<Unverified>(policy.unverifiedFiles)
-                                           : kAsk;
+    return policy.unverifiedFiles <= kOpen ? static_cast<Unverified>(policy.unverifiedFiles) : kAsk;
 }
 
 } // namespace policy

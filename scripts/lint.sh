@@ -18,7 +18,9 @@ tools/client_standin/impersonation_probe.cpp tools/client_standin/pipe_serving.c
 tools/client_standin/stream_decoder.cpp tools/client_standin/transcript.cpp
 tools/check/check_tool.cpp findings/client_checks.cpp tools/check/pipe_checks.cpp
 findings/report.cpp bench/launch_benchmark.cpp bench/handler_benchmark.cpp handler/connection_file.cpp
-handler/console_start.cpp
+handler/console_start.cpp handler/json_members.cpp handler/base64.cpp handler/signed_envelope.cpp
+handler/connection_reading.cpp handler/admission.cpp handler/signature_check_win32.cpp
+policy/policy.cpp policy/host_match.cpp policy/policy_registry.cpp findings/policy_checks.cpp
 handler/messages.cpp handler/open_main.cpp handler/windows_text.cpp"
 native_sources="controller/environment_query_posix.cpp fuzz/controller_fuzzer.cpp
 fuzz/connection_file_fuzzer.cpp"

@@ -182,25 +182,26 @@ TEST_P(CheckTool, TellsWhatALaunchWouldFind) {
 INSTANTIATE_TEST_SUITE_P(Cases, CheckTool, ::testing::ValuesIn(kCases),
                          [](const auto& c) { return std::string(c.param.name); });
 
-// The handler's policy, reported after the client's checks.
+// The handler's policy, reported after the client's checks, in --json too.
 TEST(CheckTool, ReportsTheHandlersPolicy) {
-    const std::string kThumbprint(64, 'a');
     const struct {
         Json policy;
         DWORD exitCode;
         std::vector<std::string> lines; // each starts an output line
     } kPolicies[] = {
         {Json::object(), 0, {"warn  policy: no connection-file policy is set"}},
-        {{{"machine", {{"TrustedPublishers", {kThumbprint, "AB:CD"}}}},
+        {{{"machine", {{"TrustedPublishers", {std::string(64, 'a'), "AB:CD"}}}},
           {"user", {{"AllowedHosts", {"*.example.org"}}, {"TrustedPublishers", {"x"}}}}},
          1,
          {"ok    policy: TrustedPublishers is set per machine (HKLM): 2 thumbprints",
           "FAIL  policy: TrustedPublishers value 2, \"AB:CD\", is not a SHA-256 thumbprint",
           "ok    policy: AllowedHosts is set per user (HKCU): 1 hosts"}},
-        {{{"user", {{"UnverifiedFiles", 0}}}}, 0,
-         {"ok    policy: UnverifiedFiles is 0, set per user (HKCU): files nobody vouches for "
-          "are refused"}},
-        {{{"machine", {{"UnverifiedFiles", 7}}}, {"user", {{"UnverifiedFiles", 2}}}}, 1,
+        {{{"user", {{"UnverifiedFiles", 0}}}},
+         0,
+         {"ok    policy: UnverifiedFiles is 0, set per user (HKCU): files nobody vouches for are "
+          "refused"}},
+        {{{"machine", {{"UnverifiedFiles", 7}}}, {"user", {{"UnverifiedFiles", 2}}}},
+         1,
          {"FAIL  policy: UnverifiedFiles is 7, set per machine (HKLM): not 0, 1 or 2"}},
     };
     setClientValue(standinCommand("") + '\0', REG_SZ);
@@ -209,10 +210,11 @@ TEST(CheckTool, ReportsTheHandlersPolicy) {
         const Launch run = launch({}, "", "", checkToolUnderTest());
         EXPECT_EQ(run.exitCode, exitCode) << run.output;
         for (const std::string& line : lines) {
-            EXPECT_NE(run.output.find("\n" + line), std::string::npos) << line << "\n" << run.output;
+            EXPECT_NE(run.output.find("\n" + line), std::string::npos) << line << "\n"
+                                                                       << run.output;
         }
-        const Launch json = launch({}, " --json", "", checkToolUnderTest());
-        EXPECT_NE(json.output.find(R"("check":"policy")"), std::string::npos) << json.output;
+        const std::string json = launch({}, " --json", "", checkToolUnderTest()).output;
+        EXPECT_NE(json.find(R"("check":"policy")"), std::string::npos) << json;
     }
     writePolicy(Json::object());
     deleteClientKey();

@@ -218,37 +218,31 @@ bool stopIfRunning(DWORD pid) {
     return running;
 }
 
-namespace {
-
-constexpr char kPolicyKey[] = "Software\\Policies\\Corvane\\Remote Console";
-
-} // namespace
-
 void writePolicy(const Json& policy) {
+    const std::string kKey = "Software\\Policies\\Corvane\\Remote Console";
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         for (const char* list : {"\\TrustedPublishers", "\\AllowedHosts", ""}) {
-            RegDeleteKeyExA(root, (kPolicyKey + std::string(list)).c_str(), KEY_WOW64_64KEY, 0);
+            RegDeleteKeyExA(root, (kKey + list).c_str(), KEY_WOW64_64KEY, 0);
         }
     }
     for (const auto& [level, values] : policy.items()) {
         for (const auto& [name, value] : values.items()) {
-            const std::string key = kPolicyKey + (value.is_array() ? "\\" + name : "");
-            HKEY handle = nullptr;
+            HKEY key = nullptr;
             RegCreateKeyExA(level == "machine" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
-                            key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
-                            &handle, nullptr);
+                            (kKey + (value.is_array() ? "\\" + name : "")).c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
             const DWORD number = value.is_number() ? value.get<DWORD>() : 0;
-            for (std::size_t i = 0; i < value.size() && value.is_array(); ++i) {
+            for (std::size_t i = 0; value.is_array() && i < value.size(); ++i) {
                 const std::string entry = value[i];
-                RegSetValueExA(handle, std::to_string(i + 1).c_str(), 0, REG_SZ,
+                RegSetValueExA(key, std::to_string(i + 1).c_str(), 0, REG_SZ,
                                reinterpret_cast<const BYTE*>(entry.c_str()),
-                               static_cast<DWORD>(entry.size() + 1));
+                               DWORD(entry.size() + 1));
             }
-            if (!value.is_array()) {
-                RegSetValueExA(handle, name.c_str(), 0, REG_DWORD,
+            if (value.is_number()) {
+                RegSetValueExA(key, name.c_str(), 0, REG_DWORD,
                                reinterpret_cast<const BYTE*>(&number), sizeof number);
             }
-            RegCloseKey(handle);
+            RegCloseKey(key);
         }
     }
 }

@@ -3,8 +3,7 @@
 # and Traditional (Taiwan) Chinese, which Wine takes from the locale, all at
 # once; the ten-second row in Singapore's, Hong Kong's and Macao's too. Each
 # run is told the UI language it must get and the message table's column.
-# The question rows run without a policy, where every file is asked about;
-# the others with one that opens every file, as before there was a policy.
+# The question rows without a policy; the others with one that opens all.
 #   message_box.sh WINE_RUN HANDLER_E2E_TESTS VENDOR_KEY
 set -eu
 exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '

@@ -1,8 +1,6 @@
 """check_templates.py POLICY_H TEMPLATES: the administrative templates against
-what the handler reads (policy.h's key and value names): each policy's key,
-its list's subkey with values named 1, 2, ... (valuePrefix ""), the DWORD
-with 0, 1 and 2; and every string and presentation the .admx uses, with each
-presentation's controls, in every language's .adml."""
+the key and value names the handler reads (policy.h), and every string and
+presentation the .admx uses in each language's .adml."""
 
 import os
 import re
@@ -22,25 +20,20 @@ def main(header, templates):
     names = constants(header)
     key = names["kPolicyKey"]
     admx = ET.parse(os.path.join(templates, "corvane.admx")).getroot()
-    failures = []
     policies = {p.get("name"): p for p in admx.iterfind(".//p:policy", NS)}
-    for name in ("kTrustedPublishers", "kAllowedHosts", "kUnverifiedFiles"):
-        policy = policies.get(names[name])
-        if policy is None:
-            failures.append(f"no policy named {names[name]}")
-            continue
-        if policy.get("key") != key:
-            failures.append(f"{names[name]}: key {policy.get('key')}, not {key}")
-        lists = policy.findall(".//p:list", NS)
-        enums = policy.findall(".//p:enum", NS)
-        if name != "kUnverifiedFiles":
-            ok = (len(lists) == 1 and lists[0].get("key") == key + "\\" + names[name]
-                  and lists[0].get("valuePrefix") == "" and lists[0].get("explicitValue") is None)
-            failures += [] if ok else [f"{names[name]}: not a list of values 1, 2, ... in its subkey"]
-            continue
-        values = sorted(int(v.get("value")) for v in policy.iterfind(".//p:item/p:value/p:decimal", NS))
-        if len(enums) != 1 or enums[0].get("valueName") != names[name] or values != [0, 1, 2]:
-            failures.append(f"{names[name]}: not a DWORD {names[name]} of 0, 1 or 2")
+    failures = [f"no policy {names[n]}" for n in ("kTrustedPublishers", "kAllowedHosts",
+                                                   "kUnverifiedFiles") if names[n] not in policies]
+    failures += [f"{name}: key {p.get('key')}" for name, p in policies.items() if p.get("key") != key]
+    for name in (names["kTrustedPublishers"], names["kAllowedHosts"]):
+        lists = [(e.get("key"), e.get("valuePrefix"), e.get("explicitValue"))
+                 for e in policies[name].iterfind(".//p:list", NS)]
+        if lists != [(key + "\\" + name, "", None)]:
+            failures.append(f"{name}: not a list of values 1, 2, ... in its subkey")
+    unverified = policies[names["kUnverifiedFiles"]]
+    values = sorted(int(v.get("value")) for v in unverified.iterfind(".//p:item/p:value/p:decimal", NS))
+    if [e.get("valueName") for e in unverified.iterfind(".//p:enum", NS)] != [names["kUnverifiedFiles"]] \
+            or values != [0, 1, 2]:
+        failures.append("UnverifiedFiles: not a DWORD of 0, 1 or 2")
     text = ET.tostring(admx, encoding="unicode")
     strings = set(re.findall(r"\$\(string\.(\w+)\)", text))
     presentations = set(re.findall(r"\$\(presentation\.(\w+)\)", text))
@@ -52,9 +45,8 @@ def main(header, templates):
         have = {s.get("id") for s in adml.iterfind(".//p:string", NS) if (s.text or "").strip()}
         shown = {p.get("id"): {c.get("refId") for c in p} for p in adml.iterfind(".//p:presentation", NS)}
         failures += [f"{language}: no string {s}" for s in sorted(strings - have)]
-        failures += [f"{language}: no presentation {p}" for p in sorted(presentations - set(shown))]
-        failures += [f"{language}: presentation {p} does not show {sorted(elements[p])}"
-                     for p in sorted(presentations & set(shown)) if shown[p] != elements.get(p)]
+        failures += [f"{language}: presentation {p} does not show {sorted(elements.get(p, []))}"
+                     for p in sorted(presentations) if shown.get(p) != elements.get(p)]
     for failure in failures:
         print("FAIL", failure)
     print(f"templates checked: {len(policies)} policies, {len(strings)} strings, "

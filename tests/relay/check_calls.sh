@@ -14,9 +14,8 @@ wine reg add "$debug" /v RelayFromInclude /d 'corvane-r-open.exe;corvane-r.exe' 
 wine reg delete "$debug" /v RelayFromExclude /f >/dev/null 2>&1 || true
 wine reg add "HKLM\\Software\\$vendor\\spicex" /reg:32 /v client /f \
     /d "\"Z:$(printf '%s' "$standin" | tr / '\\')\"" >/dev/null
-# The administrator allows the link's host, so nothing is asked.
 policy='HKCU\Software\Policies\Corvane\Remote Console'
-wine reg add "$policy\AllowedHosts" /v 1 /d vm7.example /f >/dev/null
+wine reg add "$policy\AllowedHosts" /v 1 /d vm7.example /f >/dev/null # nothing asked
 status=0
 # {"version": 1, "host": "vm7.example", "port": 5900}
 trace=$(WINEDEBUG=+relay wine "$handler" \
