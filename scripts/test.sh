@@ -13,7 +13,8 @@ scripts/lint.sh
 
 cmake --preset native >/dev/null
 cmake --build --preset native
-ctest --preset native
+# The two fuzzers side by side, one core each.
+ctest --preset native -j2
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
