@@ -13,8 +13,7 @@ scripts/lint.sh
 
 cmake --preset native >/dev/null
 cmake --build --preset native
-# The two fuzzers side by side, one core each.
-ctest --preset native -j2
+ctest --preset native
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
