@@ -14,14 +14,17 @@ const char* sourceName(policy::Source source) {
     return source == policy::Source::Machine ? "machine" : "user";
 }
 
-void checkList(Report& report, const char* name, const policy::List& list, const char* what) {
+// `what`: one entry's noun; `after`: what follows the count.
+void checkList(Report& report, const char* name, const policy::List& list, const char* what,
+               const char* after = "") {
+    const std::size_t count = list.entries.size();
     report
         .add(Level::Ok, "policy",
-             std::string(name) + " is set " + whereSet(list.source) + ": " +
-                 std::to_string(list.entries.size()) + " " + what)
+             std::string(name) + " is set " + whereSet(list.source) + ": " + std::to_string(count) +
+                 " " + what + (count == 1 ? "" : "s") + after)
         .add("policy", name)
         .add("source", sourceName(list.source))
-        .add("entries", static_cast<long long>(list.entries.size()));
+        .add("entries", static_cast<long long>(count));
 }
 
 } // namespace
@@ -40,7 +43,7 @@ void checkPolicy(Report& report, const policy::Policy& policy) {
         return;
     }
     if (policy.trustedPublishers.source != Source::None) {
-        checkList(report, "TrustedPublishers", policy.trustedPublishers, "thumbprints");
+        checkList(report, "TrustedPublishers", policy.trustedPublishers, "thumbprint");
         std::size_t index = 0;
         for (const std::string& entry : policy.trustedPublishers.entries) {
             std::string hex;
@@ -58,8 +61,8 @@ void checkPolicy(Report& report, const policy::Policy& policy) {
         }
     }
     if (policy.allowedHosts.source != Source::None) {
-        checkList(report, "AllowedHosts", policy.allowedHosts,
-                  "hosts; files for any other are refused");
+        checkList(report, "AllowedHosts", policy.allowedHosts, "host",
+                  "; files for any other host are refused");
     }
     if (policy.unverifiedSource != Source::None) {
         const unsigned long value = policy.unverifiedFiles;

@@ -195,7 +195,8 @@ TEST(CheckTool, ReportsTheHandlersPolicy) {
          1,
          {"ok    policy: TrustedPublishers is set per machine (HKLM): 2 thumbprints",
           "FAIL  policy: TrustedPublishers value 2, \"AB:CD\", is not a SHA-256 thumbprint",
-          "ok    policy: AllowedHosts is set per user (HKCU): 1 hosts"}},
+          "ok    policy: AllowedHosts is set per user (HKCU): 1 host; files for any other host are "
+          "refused"}},
         {{{"user", {{"UnverifiedFiles", 0}}}},
          0,
          {"ok    policy: UnverifiedFiles is 0, set per user (HKCU): files nobody vouches for are "
