@@ -79,6 +79,7 @@ echo
 echo "policy: AllowedHosts = *.example.org (so nothing is asked)"
 echo "opening vm7.corvane through the shell, as a browser does ..."
 "$wine_run" start /wait "$(windows_path "$demo/vm7.corvane")" || status=$?
+"$wine_run" reg delete "$policy" /f >/dev/null
 echo "corvane-r-open.exe exited with status $status; vm7.corvane, which held a password, is \
 $([ -e "$demo/vm7.corvane" ] && echo "still there" || echo "gone")"
 echo

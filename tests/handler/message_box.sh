@@ -11,9 +11,9 @@ exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
     wine_run=$0 tests=$1 vendor=$2 status=0
     policy="HKCU\\Software\\Policies\\Corvane\\Remote Console"
     for row in AskedYes AskedNo Refused Quiet NotInstalled ProgramMissing NoPipe; do
-        case $row in
-        Asked*) "$wine_run" reg delete "$policy" /f >/dev/null 2>&1 || true ;;
-        *) "$wine_run" reg add "$policy" /v UnverifiedFiles /t REG_DWORD /d 2 /f >/dev/null ;;
+        "$wine_run" reg delete "$policy" /f >/dev/null 2>&1 || true
+        case $row in Asked*) ;; *)
+            "$wine_run" reg add "$policy" /v UnverifiedFiles /t REG_DWORD /d 2 /f >/dev/null ;;
         esac
         languages="en_US:0409:0 zh_CN:0804:1 zh_TW:0404:2"
         [ "$row" != NoPipe ] || languages="$languages zh_SG:1004:1 zh_HK:0c04:2 zh_MO:1404:2"
