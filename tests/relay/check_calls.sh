@@ -37,6 +37,7 @@ while IFS='|' read -r call index expected why; do
         failures=$((failures + 1))
     fi
 done <<'CALLS'
+RegOpenKeyExW|3|00000101|KEY_QUERY_VALUE and KEY_WOW64_64KEY: the handler's policy where Group Policy writes it, the 64-bit view, though the handler is 32-bit (Wine, like Windows 7 and later, shares the key between the views, so only the call shows it)
 RegOpenKeyExA|3|00000001|KEY_QUERY_VALUE alone: a standard user may not open the HKLM key for more, and a KEY_WOW64_ flag would leave the 32-bit view the client's installer wrote
 CreateFileA|1|c0000000|GENERIC_READ and GENERIC_WRITE, no more: the client's pipe need grant its user nothing else
 CreateFileA|5|00110080|SECURITY_SQOS_PRESENT and SECURITY_IDENTIFICATION beside FILE_ATTRIBUTE_NORMAL: whoever serves the pipe may identify the user but never act as them
@@ -47,4 +48,4 @@ CALLS
 grep -qE '^[0-9a-f]+:Call KERNEL32\.SetDllDirectoryW\([0-9a-f]+ L""\)' <<<"$trace" ||
     { echo 'FAIL: the handler does not take the current folder out of its DLL search'; failures=$((failures + 1)); }
 [ "$failures" -eq 0 ] || exit 1
-echo "relay checks passed: the launcher's access rights, pipe quality of service and wait; the handler's flags and DLL search"
+echo "relay checks passed: the launcher's access rights, pipe quality of service and wait; the handler's flags, DLL search and policy view"
