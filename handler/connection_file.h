@@ -6,13 +6,15 @@
 // in the ANSI code page, is handed in.
 #pragma once
 
-#include "json_members.h"
-
 #include <cstddef>
 #include <string>
 #include <vector>
 
 namespace handler {
+
+// A top-level member as json_members.h reads it; only the readers need
+// the JSON library itself.
+struct Member;
 
 constexpr std::size_t kMaxFileSize = 64 * 1024;
 // What the launcher reads of one variable: at most 1023 bytes.

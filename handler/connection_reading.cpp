@@ -1,5 +1,7 @@
 #include "connection_reading.h"
 
+#include "json_members.h"
+
 namespace handler {
 
 namespace {

@@ -1,6 +1,7 @@
 #include "signed_envelope.h"
 
 #include "base64.h"
+#include "json_members.h"
 
 namespace handler {
 

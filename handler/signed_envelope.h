@@ -8,7 +8,6 @@
 #pragma once
 
 #include "connection_file.h"
-#include "json_members.h"
 
 #include <string>
 #include <vector>
