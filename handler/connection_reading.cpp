@@ -20,7 +20,7 @@ Reading readSigned(const Envelope& envelope, ToAnsi toAnsi, Verify verify, Conne
     Reading reading = refused(envelope.refusal, envelope.member);
     if (envelope.refusal == Refusal::None) {
         const Check check = verify(envelope.part, reading.signer);
-        const Refusal kRefusals[] = {Refusal::None, Refusal::SignatureInvalid,
+        const Refusal kRefusals[] = {Refusal::None, Refusal::SignatureInvalid, // in Check's order
                                      Refusal::SignatureKey, Refusal::SignatureMalformed};
         reading.verdict.refusal = kRefusals[static_cast<int>(check)];
         reading.verdict.member = check == Check::BadCertificate ? "x5c" : "";
