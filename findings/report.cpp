@@ -1,6 +1,7 @@
 #include "report.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace check {
 
@@ -22,7 +23,9 @@ const char* levelName(Level level) {
 
 findings::JsonLine& Report::add(Level level, const char* check, const std::string& text,
                                 const std::string& advice) {
-    failed_ = failed_ || level == Level::Fail;
+    const bool policy = std::strcmp(check, kPolicyCheck) == 0;
+    failed_ = failed_ || (level == Level::Fail && !policy);
+    policyFailed_ = policyFailed_ || (level == Level::Fail && policy);
     findings::JsonLine json("finding");
     json.add("check", check).add("level", levelName(level)).add("text", text);
     if (!advice.empty()) {
@@ -47,8 +50,12 @@ std::string Report::failures() const {
 }
 
 int Report::print(bool json, const char* verdictOk, const char* verdictFailed) const {
-    const int status = failed_ ? 1 : 0;
-    const char* verdict = failed_ ? verdictFailed : verdictOk;
+    const int status = failed_ ? 1 : policyFailed_ ? 3 : 0;
+    const std::string verdict =
+        failed_         ? verdictFailed
+        : policyFailed_ ? std::string(verdictOk) +
+                              ", but the connection-file policy is misconfigured (its FAIL lines)"
+                        : verdictOk;
     for (const Finding& finding : findings_) {
         if (!json) {
             (void)std::printf("%-5s %s: %s\n", levelName(finding.level), finding.check,
@@ -60,11 +67,12 @@ int Report::print(bool json, const char* verdictOk, const char* verdictFailed) c
     if (json) {
         (void)std::puts(findings::JsonLine("verdict")
                             .add("text", verdict)
+                            .add("policyMisconfigured", policyFailed_)
                             .add("exit", static_cast<long long>(status))
                             .finish()
                             .c_str());
     } else {
-        (void)std::printf("%s\n", verdict);
+        (void)std::printf("%s\n", verdict.c_str());
     }
     return status;
 }

@@ -14,15 +14,20 @@
 //   the signature's first byte picks (so that the fuzzer reaches past the
 //   signature), nothing counts as signed unless the verifier said yes, and
 //   a policy that trusts only the verifier's signer and refuses the rest
-//   opens nothing else.
+//   opens nothing else;
+// - nothing opens past its "exp" (and the skew), nor without both "exp"
+//   and "jti" on a trusted signature, and a ticket with a "jti" is used
+//   once: with one book, a second use of it is refused.
 #include "admission.h"
 #include "base64url.h"
 #include "connection_reading.h"
 #include "messages.h"
+#include "ticket.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <string>
 
 namespace {
@@ -72,12 +77,13 @@ void checkVerdict(const handler::Verdict& verdict, const handler::Connection& co
         }
         return;
     }
-    const bool noConnectionFile = verdict.refusal == Refusal::NotJson ||
-                                  verdict.refusal == Refusal::NotObject ||
-                                  verdict.refusal == Refusal::TooLarge;
+    const bool noConnectionFile =
+        verdict.refusal == Refusal::NotJson || verdict.refusal == Refusal::NulByte ||
+        verdict.refusal == Refusal::NotObject || verdict.refusal == Refusal::TooLarge;
     check(!noConnectionFile || !verdict.holdsPassword);
-    static const std::string kMembers[] = {"version", "host",   "port", "securePort", "password",
-                                           "title",   "caFile", "ca",   "hostSubject"};
+    static const std::string kMembers[] = {"version",     "host",  "port",   "securePort",
+                                           "password",    "title", "caFile", "ca",
+                                           "hostSubject", "exp",   "nbf",    "jti"};
     bool known = false;
     for (const std::string& member : kMembers) {
         known = known || verdict.member == member;
@@ -117,9 +123,36 @@ handler::Check standInVerifier(const handler::SignedPart& part, handler::Signer&
     return answer;
 }
 
+// One user's book, in memory.
+std::set<std::string> book;
+
+handler::Use recordInBook(const std::string& key, std::int64_t /*keepUntil*/, std::int64_t /*now*/,
+                          unsigned long& /*error*/) {
+    return book.insert(key).second ? handler::Use::First : handler::Use::Again;
+}
+
+// The ticket's rules at a time the input picks: a day either side of 2026.
+void checkTicket(const handler::Reading& reading, const handler::Connection& connection,
+                 const policy::Policy& policy, std::int64_t now) {
+    const handler::Admission admission = handler::admit(reading, connection, policy, true, now);
+    if (admission.action == handler::Action::Refuse) {
+        return;
+    }
+    check(connection.expires == handler::kNoTime ||
+          now - connection.expires <= handler::kClockSkewSeconds);
+    // The policy opens trusted files alone: tickets, each of them.
+    check(connection.expires != handler::kNoTime && !connection.ticketId.empty());
+    book.clear();
+    unsigned long error = 0;
+    check(handler::useTicket(reading, connection, now, recordInBook, error) ==
+          handler::Refusal::None);
+    check(handler::useTicket(reading, connection, now, recordInBook, error) ==
+          (connection.ticketId.empty() ? handler::Refusal::None : handler::Refusal::AlreadyUsed));
+}
+
 void checkSigned(const std::string& bytes) {
     policy::Policy trustingOne;
-    trustingOne.trustedPublishers = {policy::Source::Machine, {std::string(64, 'A')}};
+    trustingOne.trustedPublishers = {policy::Source::Machine, {std::string(64, 'A')}, {}};
     trustingOne.unverifiedFiles = policy::kRefuse;
     for (const bool link : {false, true}) {
         saidYes = false;
@@ -131,9 +164,12 @@ void checkSigned(const std::string& bytes) {
         check(!reading.signedFile || saidYes);
         if (reading.verdict.refusal == handler::Refusal::None) {
             checkVerdict(reading.verdict, connection);
+            const std::int64_t now =
+                1798761600 + static_cast<std::int64_t>(bytes.size() % 172800) - 86400;
             const handler::Admission admission =
-                handler::admit(reading, connection, trustingOne, true);
+                handler::admit(reading, connection, trustingOne, true, now);
             check(admission.action != handler::Action::Open || (saidYes && reading.signer.current));
+            checkTicket(reading, connection, trustingOne, now);
         }
     }
 }

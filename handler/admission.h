@@ -1,11 +1,17 @@
 // What the policy makes of a file that was read and found sound: open it,
 // ask the user first, or refuse it. A signature counts only when it
 // verified, its signer is a trusted publisher and the signer's certificate
-// is current; AllowedHosts, where set, bounds every file, signed or not.
+// is current, and a file it counts for must be a ticket (an "exp" and a
+// "jti"). Any file's lifetime is held to this computer's clock.
+// AllowedHosts, where set, bounds every file, signed or not, and vouches
+// for the destination alone: a file it lets in that brings its own trust
+// ("ca", "hostSubject") is one nobody vouches for.
 #pragma once
 
 #include "connection_reading.h"
 #include "policy.h"
+
+#include <cstdint>
 
 namespace handler {
 
@@ -14,10 +20,14 @@ enum class Action { Open, Ask, Refuse };
 struct Admission {
     Action action = Action::Open;
     Refusal refusal = Refusal::None; // why, when refused
+    // For an allowed host, but with a certificate authority or subject of
+    // the file's own: the question says so.
+    bool ownAuthority = false;
 };
 
-// `canAsk`: false with --quiet, where nobody could answer.
+// `canAsk`: false with --quiet, where nobody could answer; `now`: seconds
+// since 1970, UTC.
 Admission admit(const Reading& reading, const Connection& connection, const policy::Policy& policy,
-                bool canAsk);
+                bool canAsk, std::int64_t now);
 
 } // namespace handler

@@ -1,6 +1,7 @@
 #include "connection_file.h"
 
 #include "base64.h"
+#include "host_match.h"
 #include "json_members.h"
 
 #include <algorithm>
@@ -37,28 +38,58 @@ Refusal portValue(const nlohmann::json& number, long& port) {
     return Refusal::None;
 }
 
+// Seconds since 1970, whole, from 0 to 2^53 (where a double stops being
+// exact).
+Refusal timeValue(const nlohmann::json& number, std::int64_t& time) {
+    const double value = number.get<double>();
+    if (std::floor(value) != value) {
+        return Refusal::NotInteger;
+    }
+    if (number.is_number_integer() ? number.get<std::int64_t>() < 0 : value < 0) {
+        return Refusal::NotATime;
+    }
+    if (number.is_number_unsigned() ? number.get<std::uint64_t>() > (1ull << 53)
+                                    : value > 9007199254740992.0) {
+        return Refusal::NotATime;
+    }
+    time = number.is_number_unsigned() ? static_cast<std::int64_t>(number.get<std::uint64_t>())
+                                       : static_cast<std::int64_t>(value);
+    return Refusal::None;
+}
+
+constexpr std::size_t kMaxTicketId = 128;
+
+bool isTicketId(const std::string& id) {
+    return !id.empty() && id.size() <= kMaxTicketId &&
+           std::all_of(id.begin(), id.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+}
+
 // Host and Ca are texts that must not be empty; Ca is kept as given, as it
 // goes into a file, not into the launcher's environment. CaFile is a path
-// the client opens.
-enum class Shape { Version, Port, Host, Text, CaFile, Ca };
+// the client opens. Time and Ticket are the ticket's claims.
+enum class Shape { Version, Port, Host, Text, CaFile, Ca, Time, Ticket };
 
 struct Field {
     const char* name;
     Shape shape;
     std::string Connection::*text;
     long Connection::*number;
+    std::int64_t Connection::*time;
 };
 
 constexpr Field kFields[] = {
-    {"version", Shape::Version, nullptr, nullptr},
-    {"host", Shape::Host, &Connection::host, nullptr},
-    {"port", Shape::Port, nullptr, &Connection::port},
-    {"securePort", Shape::Port, nullptr, &Connection::securePort},
-    {"password", Shape::Text, &Connection::password, nullptr},
-    {"title", Shape::Text, &Connection::title, nullptr},
-    {"caFile", Shape::CaFile, &Connection::caFile, nullptr},
-    {"ca", Shape::Ca, &Connection::ca, nullptr},
-    {"hostSubject", Shape::Text, &Connection::hostSubject, nullptr},
+    {"version", Shape::Version, nullptr, nullptr, nullptr},
+    {"host", Shape::Host, &Connection::host, nullptr, nullptr},
+    {"port", Shape::Port, nullptr, &Connection::port, nullptr},
+    {"securePort", Shape::Port, nullptr, &Connection::securePort, nullptr},
+    {"password", Shape::Text, &Connection::password, nullptr, nullptr},
+    {"title", Shape::Text, &Connection::title, nullptr, nullptr},
+    {"caFile", Shape::CaFile, &Connection::caFile, nullptr, nullptr},
+    {"ca", Shape::Ca, &Connection::ca, nullptr, nullptr},
+    {"hostSubject", Shape::Text, &Connection::hostSubject, nullptr, nullptr},
+    {"exp", Shape::Time, nullptr, nullptr, &Connection::expires},
+    {"nbf", Shape::Time, nullptr, nullptr, &Connection::notBefore},
+    {"jti", Shape::Ticket, &Connection::ticketId, nullptr, nullptr},
 };
 
 // A full path on a drive letter, "X:\\...": the client opens it when it
@@ -74,7 +105,8 @@ bool isLocalPath(const std::string& path) {
 
 Refusal checkMember(const Member& member, const Field& field, ToAnsi toAnsi,
                     Connection& connection) {
-    const bool numeric = field.shape == Shape::Version || field.shape == Shape::Port;
+    const bool numeric =
+        field.shape == Shape::Version || field.shape == Shape::Port || field.shape == Shape::Time;
     if (numeric ? !member.value.is_number() : !member.value.is_string()) {
         return Refusal::WrongType;
     }
@@ -88,6 +120,9 @@ Refusal checkMember(const Member& member, const Field& field, ToAnsi toAnsi,
     if (field.shape == Shape::Port) {
         return portValue(member.value, connection.*field.number);
     }
+    if (field.shape == Shape::Time) {
+        return timeValue(member.value, connection.*field.time);
+    }
     const std::string& utf8 = member.value.get_ref<const std::string&>();
     if (utf8.find('\0') != std::string::npos) {
         return Refusal::HoldsNul;
@@ -99,6 +134,13 @@ Refusal checkMember(const Member& member, const Field& field, ToAnsi toAnsi,
     }
     if (field.shape == Shape::CaFile && !utf8.empty() && !isLocalPath(utf8)) {
         return Refusal::NotLocalPath;
+    }
+    if (field.shape == Shape::Host && !utf8.empty() && !policy::isHostName(utf8)) {
+        return Refusal::NotHostName;
+    }
+    if (field.shape == Shape::Ticket) {
+        text = utf8;
+        return isTicketId(utf8) ? Refusal::None : Refusal::NotTicketId;
     }
     if (!toAnsi(utf8, text)) {
         return Refusal::NotInCodePage;
@@ -137,6 +179,7 @@ Verdict readConnectionFile(const std::string& bytes, ToAnsi toAnsi, Connection& 
 Refusal notObject(const std::string& text, std::vector<Member>& members) {
     const JsonShape shape = readMembers(text, members);
     return shape == JsonShape::NotJson     ? Refusal::NotJson
+           : shape == JsonShape::HoldsNul  ? Refusal::NulByte
            : shape == JsonShape::NotObject ? Refusal::NotObject
                                            : Refusal::None;
 }

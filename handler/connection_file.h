@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,12 @@ constexpr std::size_t kMaxFileSize = 64 * 1024;
 constexpr std::size_t kMaxValueBytes = 1023;
 constexpr char kLinkScheme[] = "corvane-console:";
 
-// Why a file or link was refused. The first two mean it is no connection
+// Why a file or link was refused. The first three mean it is no connection
 // file at all, and such a file is never deleted.
 enum class Refusal {
     None,
     NotJson,
+    NulByte, // a NUL byte anywhere, where a reader would stop
     NotObject,
     TooLarge,
     BadLink,
@@ -44,6 +46,9 @@ enum class Refusal {
     NotInCodePage,
     TooLong,
     NotLocalPath,
+    NotHostName, // "host" is neither an ASCII DNS name nor an IP literal
+    NotATime,    // "exp" or "nbf" is not a whole number of seconds since 1970
+    NotTicketId, // "jti" is not 1 to 128 printable ASCII characters
     // A signed file or link
     SignatureMember,    // a member of the envelope that is not one
     SignatureMalformed, // not the form a signature takes, or a damaged part
@@ -56,13 +61,28 @@ enum class Refusal {
     HostNotAllowed, // a host AllowedHosts does not allow
     Unverified,     // UnverifiedFiles says refuse
     NotAsked,       // it would be asked, but --quiet asks nothing
+    // A ticket's: its lifetime and its single use
+    Unticketed,   // a trusted publisher's file without "exp" or "jti"
+    Expired,      // "exp" passed, beyond the clock skew
+    NotYetValid,  // "nbf" ahead, beyond the clock skew
+    TooLongLived, // "exp" more than a day ahead
+    AlreadyUsed,  // its "jti" opened a console before
+    NotRecorded,  // its use could not be recorded, so it cannot be held to once
+    NoEcdsa,      // ES256, which this Windows cannot check (before Windows 7)
 };
+
+// A time the file does not give.
+constexpr std::int64_t kNoTime = -1;
 
 // The accepted parameters: texts in the ANSI code page, ready for the
 // launcher's environment; `ca` as the file gave it (PEM is ASCII).
+// The ticket's claims, named as JWT (RFC 7519) names them: "exp" and
+// "nbf" in seconds since 1970-01-01 UTC, "jti" the ticket's id.
 struct Connection {
     std::string host, password, title, caFile, ca, hostSubject;
     long port = 0, securePort = 0;
+    std::int64_t expires = kNoTime, notBefore = kNoTime;
+    std::string ticketId;
 };
 
 struct Verdict {
@@ -81,7 +101,7 @@ Verdict readConnectionFile(const std::string& bytes, ToAnsi toAnsi, Connection& 
 // The same, for a text whose top-level members have been read.
 Verdict checkConnection(const std::vector<Member>& members, ToAnsi toAnsi, Connection& connection);
 bool holdsPassword(const std::vector<Member>& members);
-// NotJson, NotObject, or None with the object's members read.
+// NotJson, NulByte, NotObject, or None with the object's members read.
 Refusal notObject(const std::string& text, std::vector<Member>& members);
 
 // Whether `argument` is a link (the scheme, in any case) rather than a path.

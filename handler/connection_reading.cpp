@@ -13,15 +13,15 @@ Reading refused(Refusal refusal, const std::string& member = "") {
     return reading;
 }
 
-Reading readSigned(const Envelope& envelope, ToAnsi toAnsi, Verify verify, Connection& connection) {
-    std::vector<Member> members;
-    const bool password =
-        notObject(envelope.payload, members) == Refusal::None && holdsPassword(members);
+// `password`: whether the file, whatever its verdict, holds one.
+Reading readSigned(const Envelope& envelope, bool password, ToAnsi toAnsi, Verify verify,
+                   Connection& connection) {
     Reading reading = refused(envelope.refusal, envelope.member);
     if (envelope.refusal == Refusal::None) {
         const Check check = verify(envelope.part, reading.signer);
         const Refusal kRefusals[] = {Refusal::None, Refusal::SignatureInvalid, // in Check's order
-                                     Refusal::SignatureKey, Refusal::SignatureMalformed};
+                                     Refusal::SignatureKey, Refusal::SignatureMalformed,
+                                     Refusal::NoEcdsa};
         reading.verdict.refusal = kRefusals[static_cast<int>(check)];
         reading.verdict.member = check == Check::BadCertificate ? "x5c" : "";
     }
@@ -48,7 +48,8 @@ Reading readFileBytes(const std::string& bytes, ToAnsi toAnsi, Verify verify,
         return refused(refusal);
     }
     if (isEnvelope(members)) {
-        return readSigned(openEnvelope(members), toAnsi, verify, connection);
+        return readSigned(openEnvelope(members), envelopeHoldsPassword(members), toAnsi, verify,
+                          connection);
     }
     Reading reading;
     reading.verdict = checkConnection(members, toAnsi, connection);
@@ -59,7 +60,8 @@ Reading readLink(const std::string& link, ToAnsi toAnsi, Verify verify, Connecti
     connection = Connection();
     const std::string payload = link.substr(sizeof kLinkScheme - 1);
     if (isCompact(payload)) {
-        return readSigned(openCompact(payload), toAnsi, verify, connection);
+        // A link is no file on disk: there is nothing to delete.
+        return readSigned(openCompact(payload), false, toAnsi, verify, connection);
     }
     std::string bytes;
     if (!decodeLink(link, bytes)) {

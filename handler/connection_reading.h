@@ -16,6 +16,7 @@ enum class Check {
     DoesNotVerify,  // it did not
     WrongKey,       // the algorithm does not fit the key, or the key is too weak
     BadCertificate, // no certificate Windows can read
+    NoEcdsa,        // ES256, and this Windows has no ECDSA to check it with
 };
 
 // Who signed: the certificate's SHA-256 thumbprint in lower-case hex, and

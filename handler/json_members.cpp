@@ -13,6 +13,9 @@ JsonShape readMembers(const std::string& text, std::vector<Member>& members) {
     using Json = nlohmann::json;
     using Event = Json::parse_event_t;
     members.clear();
+    if (text.find('\0') != std::string::npos) {
+        return JsonShape::HoldsNul;
+    }
     bool tooDeep = false;
     // Depth 1 is inside the top-level value: its keys, and the values that
     // follow them (a nested value when it ends).

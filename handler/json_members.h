@@ -16,7 +16,9 @@ struct Member {
     nlohmann::json value;
 };
 
-enum class JsonShape { NotJson, NotObject, Object };
+// HoldsNul: a NUL byte anywhere, which no JSON text has and where the
+// library would stop reading, taking what follows for the end of the text.
+enum class JsonShape { NotJson, HoldsNul, NotObject, Object };
 
 JsonShape readMembers(const std::string& text, std::vector<Member>& members);
 

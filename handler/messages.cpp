@@ -1,5 +1,6 @@
 #include "messages.h"
 
+#include <cwchar>
 #include <string>
 
 namespace handler {
@@ -89,6 +90,35 @@ const Reason kReasons[] = {
     {Refusal::Unverified, About::Nothing, {L"nobody your administrator trusts vouches for it, and your administrator opens no other files",
                                            L"没有任何受管理员信任的发布者为它担保，而管理员不允许打开其他文件",
                                            L"沒有任何受管理員信任的發行者為它擔保，而管理員不允許開啟其他檔案"}},
+    {Refusal::NulByte, About::Nothing, {L"it holds a NUL byte, which no connection file holds",
+                                        L"它包含 NUL 字节，连接文件中不会有这种字节",
+                                        L"它包含 NUL 位元組，連線檔案中不會有這種位元組"}},
+    {Refusal::NotHostName, About::Member, {L"is not a host name or an IP address (an international name is written in its xn-- form)",
+                                           L"不是主机名或 IP 地址（国际化域名须写成 xn-- 形式）",
+                                           L"不是主機名稱或 IP 位址（國際化網域名稱須寫成 xn-- 形式）"}},
+    {Refusal::NotATime, About::Member, {L"is not a time in whole seconds since 1970",
+                                        L"不是自 1970 年起以整秒计的时间",
+                                        L"不是自 1970 年起以整秒計的時間"}},
+    {Refusal::NotTicketId, About::Member, {L"is not 1 to 128 printable ASCII characters",
+                                           L"不是 1 到 128 个可打印的 ASCII 字符",
+                                           L"不是 1 到 128 個可列印的 ASCII 字元"}},
+    {Refusal::Unticketed, About::Nothing, {L"the portal signs its files without an expiry or an id (\"exp\" and \"jti\"), so that one could be opened again and again, by anyone it reaches",
+                                           L"门户签名的文件没有有效期或编号（\"exp\" 和 \"jti\"），任何拿到它的人都可以一再打开",
+                                           L"入口網站簽署的檔案沒有有效期限或編號（\"exp\" 和 \"jti\"），任何拿到它的人都可以一再開啟"}},
+    {Refusal::Expired, About::Nothing, {L"it has expired", L"它已过期", L"它已過期"}},
+    {Refusal::NotYetValid, About::Nothing, {L"it is not valid yet", L"它尚未生效", L"它尚未生效"}},
+    {Refusal::TooLongLived, About::Nothing, {L"it claims to be valid for more than a day, which no console ticket is",
+                                             L"它声称有效期超过一天，而控制台票据不会有这么长的有效期",
+                                             L"它聲稱有效期限超過一天，而主控台票證不會有這麼長的有效期限"}},
+    {Refusal::AlreadyUsed, About::Nothing, {L"it was already used, and it opens only once",
+                                            L"它已被使用过，而它只能打开一次",
+                                            L"它已經使用過，而它只能開啟一次"}},
+    {Refusal::NotRecorded, About::Nothing, {L"it opens only once, and this computer could not record that it was used: error ",
+                                            L"它只能打开一次，而此计算机无法记录它已被使用：错误 ",
+                                            L"它只能開啟一次，而這部電腦無法記錄它已被使用：錯誤 "}},
+    {Refusal::NoEcdsa, About::Nothing, {L"it is signed with ES256, which this Windows cannot check (Windows 7 and later can); the portal should sign with RS256 for this computer",
+                                        L"它使用 ES256 签名，而此版本的 Windows 无法核验（Windows 7 及更高版本可以）；门户应为此计算机使用 RS256 签名",
+                                        L"它使用 ES256 簽署，而這個版本的 Windows 無法核驗（Windows 7 及更新版本可以）；入口網站應為這部電腦使用 RS256 簽署"}},
     {Refusal::NotAsked, About::Nothing, {L"nobody your administrator trusts vouches for it, and with --quiet you cannot be asked whether to open it",
                                          L"没有任何受管理员信任的发布者为它担保，而使用 --quiet 时无法询问您是否打开它",
                                          L"沒有任何受管理員信任的發行者為它擔保，而使用 --quiet 時無法詢問您是否開啟它"}},
@@ -99,7 +129,7 @@ enum class Say {
     Reinstall, Error, Stop, NotDeleted, DeleteYourself, Usage,
     NotInstalled, ProgramMissing, NotStarted, NoPipe, ForAdministrator, NoPipeFinding, CheckTool,
     Host, AskAdministrator, AskFile, AskLink, AskHost, AskPort, AskPlain, AskEncrypted, AskTitle,
-    AskWarning, AskQuestion,
+    AskWarning, AskQuestion, AskOwnAuthority, ClockIs, ValidFrom, ValidUntil, ClockAdvice, Utc,
     Count
 };
 
@@ -177,6 +207,17 @@ const Phrase kPhrases[] = {
     {Say::AskQuestion, {L"Connect only if you have just opened this console yourself, from your organisation's portal. Connect?",
                         L"只有当您刚刚亲自从本单位的门户打开此控制台时，才应连接。是否连接？",
                         L"只有在您剛剛親自從貴單位的入口網站開啟這個主控台時，才應連線。要連線嗎？"}},
+    {Say::AskOwnAuthority, {L"It brings its own certificate authority or certificate subject, so the host is not checked against the ones your administrator trusts.",
+                            L"它自带证书颁发机构或证书主题，因此不会按照管理员信任的证书来核验该主机。",
+                            L"它自帶憑證授權單位或憑證主體，因此不會依照管理員信任的憑證來核驗這部主機。"}},
+    // For a ticket's lifetime: the clocks, for the administrator.
+    {Say::ClockIs, {L"This computer's time is ", L"此计算机的时间是 ", L"這部電腦的時間是 "}},
+    {Say::ValidFrom, {L"The file is valid from ", L"该文件的生效时间是 ", L"此檔案的生效時間是 "}},
+    {Say::ValidUntil, {L"The file is valid until ", L"该文件的失效时间是 ", L"此檔案的失效時間是 "}},
+    {Say::ClockAdvice, {L"Five minutes either way are allowed; a wrong clock, here or on the portal, is the usual cause.",
+                        L"允许前后五分钟的误差；本机或门户的时钟不准是最常见的原因。",
+                        L"允許前後五分鐘的誤差；本機或入口網站的時鐘不準是最常見的原因。"}},
+    {Say::Utc, {L" UTC.", L" UTC。", L" UTC。"}},
 };
 // clang-format on
 
@@ -244,7 +285,6 @@ std::wstring shownText(const std::wstring& text, std::size_t length) {
     return shown;
 }
 
-constexpr std::size_t kShownHostLength = 64;
 constexpr std::size_t kShownTitleLength = 80;
 
 // The check's findings, one a line, each ended as a sentence.
@@ -277,7 +317,7 @@ Language userLanguage(unsigned short uiLanguage) {
 }
 
 std::wstring refusalMessage(Language language, bool link, const Verdict& verdict,
-                            const std::wstring& host) {
+                            const Particulars& particulars) {
     std::wstring message = in(language, link ? Say::LinkRefused : Say::FileRefused);
     for (const Reason& reason : kReasons) {
         if (reason.refusal != verdict.refusal) {
@@ -286,21 +326,65 @@ std::wstring refusalMessage(Language language, bool link, const Verdict& verdict
         if (reason.about == About::Member) {
             message += in(language, Say::Member) + memberName(verdict.member) + L"\" ";
         } else if (reason.about == About::Host) {
-            message += in(language, Say::Host) + shownText(host, kShownHostLength) + L"\"";
+            message +=
+                in(language, Say::Host) + shownText(particulars.host, std::wstring::npos) + L"\"";
         }
         message += pick(language, reason.text);
     }
+    const Refusal refusal = verdict.refusal;
+    if (refusal == Refusal::NotRecorded) {
+        return message + number(particulars.error) + in(language, Say::Stop) + L"\n\n" +
+               in(language, Say::TryAgain);
+    }
     // Only the administrator can change what the policy refuses.
-    const bool policy =
-        verdict.refusal == Refusal::HostNotAllowed || verdict.refusal == Refusal::Unverified;
-    return message + in(language, Say::Stop) + L"\n\n" +
-           in(language, policy ? Say::AskAdministrator : Say::AskAgain);
+    const bool policy = refusal == Refusal::HostNotAllowed || refusal == Refusal::Unverified ||
+                        refusal == Refusal::Unticketed || refusal == Refusal::NoEcdsa;
+    message += in(language, Say::Stop) + L"\n\n" +
+               in(language, policy ? Say::AskAdministrator : Say::AskAgain);
+    if (refusal != Refusal::Expired && refusal != Refusal::NotYetValid &&
+        refusal != Refusal::TooLongLived) {
+        return message;
+    }
+    message += L"\n\n" + in(language, Say::ForAdministrator) + L"\n" + in(language, Say::ClockIs) +
+               utcTime(particulars.now) + in(language, Say::Utc);
+    if (particulars.notBefore != kNoTime) {
+        message += L" " + in(language, Say::ValidFrom) + utcTime(particulars.notBefore) +
+                   in(language, Say::Utc);
+    }
+    if (particulars.expires != kNoTime) {
+        message += L" " + in(language, Say::ValidUntil) + utcTime(particulars.expires) +
+                   in(language, Say::Utc);
+    }
+    return message + L" " + in(language, Say::ClockAdvice);
+}
+
+std::wstring utcTime(std::int64_t seconds) {
+    // Howard Hinnant's days-to-civil, for the proleptic Gregorian calendar.
+    const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+    const std::int64_t inDay = seconds - days * 86400;
+    const std::int64_t shifted = days + 719468;
+    const std::int64_t era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+    const std::int64_t dayOfEra = shifted - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+    const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    wchar_t text[32] = {};
+    (void)std::swprintf(text, 32, L"%04lld-%02lld-%02lld %02lld:%02lld:%02lld",
+                        static_cast<long long>(year), static_cast<long long>(month),
+                        static_cast<long long>(day), static_cast<long long>(inDay / 3600),
+                        static_cast<long long>(inDay / 60 % 60),
+                        static_cast<long long>(inDay % 60));
+    return text;
 }
 
 std::wstring askMessage(Language language, bool link, const std::wstring& host, long port,
-                        long securePort, const std::wstring& title) {
+                        long securePort, const std::wstring& title, bool ownAuthority) {
     std::wstring message = in(language, link ? Say::AskLink : Say::AskFile) + L"\n    " +
-                           in(language, Say::AskHost) + shownText(host, kShownHostLength);
+                           in(language, Say::AskHost) + shownText(host, std::wstring::npos);
     if (port != 0) {
         message += L"\n    " + in(language, Say::AskPort) +
                    number(static_cast<unsigned long>(port)) + in(language, Say::AskPlain);
@@ -310,7 +394,12 @@ std::wstring askMessage(Language language, bool link, const std::wstring& host, 
                    number(static_cast<unsigned long>(securePort)) + in(language, Say::AskEncrypted);
     }
     if (!title.empty()) {
-        message += L"\n    " + in(language, Say::AskTitle) + shownText(title, kShownTitleLength);
+        // In quotes, as the file's own words, not the program's.
+        message += L"\n    " + in(language, Say::AskTitle) + L"\"" +
+                   shownText(title, kShownTitleLength) + L"\"";
+    }
+    if (ownAuthority) {
+        message += L"\n\n" + in(language, Say::AskOwnAuthority);
     }
     return message + L"\n\n" + in(language, Say::AskWarning) + L"\n\n" +
            in(language, Say::AskQuestion);

@@ -31,13 +31,26 @@ enum class LaunchProblem {
     NotStarted,     // anything else that keeps Windows from starting it
 };
 
-// `host`: the file's, named where the policy does not allow it.
+// What a refusal may name besides the member: the file's host, where the
+// policy does not allow it; for a ticket's lifetime, this computer's time
+// and the file's, in seconds since 1970 UTC; Windows' error code, where
+// the ticket's use could not be recorded.
+struct Particulars {
+    std::wstring host;
+    std::int64_t now = kNoTime, notBefore = kNoTime, expires = kNoTime;
+    unsigned long error = 0;
+};
+
 std::wstring refusalMessage(Language language, bool link, const Verdict& verdict,
-                            const std::wstring& host = L"");
+                            const Particulars& particulars = {});
 // The question before a file that nobody the administrator trusts vouches
-// for connects: where to (a port of 0 is not given), and the risk.
+// for connects: where to (a port of 0 is not given), whether it brings its
+// own certificate authority, and the risk. The host is shown whole: a DNS
+// name is read from the right, and a cut would hide what matters.
 std::wstring askMessage(Language language, bool link, const std::wstring& host, long port,
-                        long securePort, const std::wstring& title);
+                        long securePort, const std::wstring& title, bool ownAuthority = false);
+// "2026-12-09 17:45:00", UTC.
+std::wstring utcTime(std::int64_t seconds);
 std::wstring unreadableMessage(Language language, unsigned long error);
 std::wstring caNotWrittenMessage(Language language, unsigned long error);
 // `findings`: what the check finds wrong, one per line, for the

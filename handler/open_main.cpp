@@ -7,8 +7,9 @@
 // It reads and checks the file (a file that holds a password is deleted
 // once read, whatever its verdict: it is a one-time credential) and its
 // signature, if it has one; holds it to the administrator's policy, which
-// may have it ask the user first; starts corvane-r.exe with the file's
-// parameters and waits for it. Exit status: 0 after the client has run and
+// may have it ask the user first, and to its lifetime; records a ticket's
+// single use; starts corvane-r.exe with the file's parameters and waits
+// for it. Exit status: 0 after the client has run and
 // exited, 1 when nothing was started (a refused file or link, or the user
 // said no), the launcher's -1 when the launch failed, 2 for a bad
 // command line. A refusal or a failure is shown in a message box, or with
@@ -22,6 +23,7 @@
 #include "console_start.h"
 #include "messages.h"
 #include "signature_check.h"
+#include "ticket_book.h"
 #include "windows_text.h"
 
 #include <windows.h>
@@ -139,19 +141,30 @@ int main() {
         return leftBehind.empty() ? message : message + L"\n\n" + leftBehind;
     };
     const std::wstring host = ansiToWide(connection.host);
-    const Admission admission = reading.verdict.refusal != Refusal::None
-                                    ? Admission{Action::Refuse, reading.verdict.refusal}
-                                    : admit(reading, connection, policy::readPolicy(), !quiet);
-    if (admission.action == Action::Refuse) {
+    const std::int64_t now = unixNow();
+    Admission admission = reading.verdict.refusal != Refusal::None
+                              ? Admission{Action::Refuse, reading.verdict.refusal, false}
+                              : admit(reading, connection, policy::readPolicy(), !quiet, now);
+    Particulars particulars{host, now, connection.notBefore, connection.expires, 0};
+    auto refuse = [&](Refusal refusal) {
         Verdict verdict = reading.verdict;
-        verdict.refusal = admission.refusal;
-        tell(andLeftBehind(refusalMessage(tell.language, isLinkTarget, verdict, host)));
+        verdict.refusal = refusal;
+        tell(andLeftBehind(refusalMessage(tell.language, isLinkTarget, verdict, particulars)));
         return 1;
+    };
+    // Nobody is asked about a ticket that could not open.
+    if (admission.action == Action::Ask && !connection.ticketId.empty() &&
+        ticketRecorded(ticketKey(reading, connection))) {
+        admission.action = Action::Refuse;
+        admission.refusal = Refusal::AlreadyUsed;
+    }
+    if (admission.action == Action::Refuse) {
+        return refuse(admission.refusal);
     }
     if (admission.action == Action::Ask) {
         const std::wstring question =
             askMessage(tell.language, isLinkTarget, host, connection.port, connection.securePort,
-                       ansiToWide(connection.title));
+                       ansiToWide(connection.title), admission.ownAuthority);
         // No is the default: a user who presses Enter has not agreed.
         if (MessageBoxW(nullptr, question.c_str(), kCaption,
                         MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND) != IDYES) {
@@ -160,6 +173,11 @@ int main() {
             }
             return 1;
         }
+    }
+    // Only now is the ticket used up: what was refused or declined is not.
+    const Refusal use = useTicket(reading, connection, now, recordTicketUse, particulars.error);
+    if (use != Refusal::None) {
+        return refuse(use);
     }
 
     const ConsoleRun run = openConsole(connection);

@@ -10,5 +10,7 @@
 namespace handler {
 
 Check verifySignature(const SignedPart& part, Signer& signer);
+// SHA-256 in lower-case hex; empty if this Windows cannot hash.
+std::string sha256Hex(const std::string& data);
 
 } // namespace handler

@@ -96,7 +96,8 @@ Check verifyEc(HCRYPTPROV provider, PCERT_PUBLIC_KEY_INFO key, const SignedPart&
         reinterpret_cast<void*>(GetProcAddress(bcrypt, "BCryptVerifySignature")));
     auto destroy = reinterpret_cast<DestroyKey>(
         reinterpret_cast<void*>(GetProcAddress(bcrypt, "BCryptDestroyKey")));
-    Check check = Check::WrongKey; // no CNG: this Windows cannot check it
+    // XP has no CNG, Vista no CryptImportPublicKeyInfoEx2.
+    Check check = Check::NoEcdsa;
     BCRYPT_KEY_HANDLE handle = nullptr;
     if (import != nullptr && verify != nullptr && destroy != nullptr) {
         check = import(X509_ASN_ENCODING, key, 0, nullptr, &handle) ? Check::DoesNotVerify
@@ -122,6 +123,22 @@ Check verifyEc(HCRYPTPROV provider, PCERT_PUBLIC_KEY_INFO key, const SignedPart&
 }
 
 } // namespace
+
+std::string sha256Hex(const std::string& data) {
+    HCRYPTPROV provider = 0;
+    if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
+        return {};
+    }
+    const HCRYPTHASH hash = sha256(provider, data);
+    BYTE digest[32] = {};
+    DWORD size = sizeof digest;
+    const bool hashed = hash != 0 && CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0);
+    if (hash != 0) {
+        CryptDestroyHash(hash);
+    }
+    CryptReleaseContext(provider, 0);
+    return hashed ? hex(digest, size) : std::string();
+}
 
 Check verifySignature(const SignedPart& part, Signer& signer) {
     signer = Signer();

@@ -115,18 +115,30 @@ Envelope openEnvelope(const std::vector<Member>& members) {
             envelope = refused(Refusal::Missing, kParts[part]);
         }
     }
-    if (envelope.refusal == Refusal::None) {
-        return open(*texts[0], *texts[1], *texts[2]);
+    return envelope.refusal == Refusal::None ? open(*texts[0], *texts[1], *texts[2]) : envelope;
+}
+
+bool envelopeHoldsPassword(const std::vector<Member>& members) {
+    if (holdsPassword(members)) {
+        return true;
     }
-    // Whatever is wrong, a payload that holds a password is to be seen.
     for (const Member& member : members) {
-        if (member.name == "payload" && member.value.is_string()) {
-            (void)decodeBase64url(member.value.get_ref<const std::string&>(), Padding::Forbidden,
-                                  envelope.payload);
-            break;
+        const nlohmann::json& value = member.value;
+        if (member.name != "payload") {
+            continue;
+        }
+        std::string text;
+        std::vector<Member> inside;
+        const bool decoded =
+            value.is_string() &&
+            (decodeBase64url(value.get_ref<const std::string&>(), Padding::Optional, text) ||
+             decodeBase64(value.get_ref<const std::string&>(), text));
+        if ((value.is_object() && value.contains("password")) ||
+            (decoded && notObject(text, inside) == Refusal::None && holdsPassword(inside))) {
+            return true;
         }
     }
-    return envelope;
+    return false;
 }
 
 bool isCompact(const std::string& linkPayload) {

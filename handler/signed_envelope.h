@@ -35,6 +35,10 @@ struct Envelope {
 // connection file: any of the envelope's names, or JWS's "header".
 bool isEnvelope(const std::vector<Member>& members);
 Envelope openEnvelope(const std::vector<Member>& members);
+// Whether a password stands anywhere a reader could find one: beside the
+// envelope's members, or in any "payload", written twice or not, as a
+// string in either base64 alphabet, padded or not, or as an object.
+bool envelopeHoldsPassword(const std::vector<Member>& members);
 
 // Whether a link's payload is the compact serialization.
 bool isCompact(const std::string& linkPayload);

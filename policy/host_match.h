@@ -1,9 +1,17 @@
-// Whether AllowedHosts allows a host: an entry is a host name, matched
-// exactly, or "*.example.org", which matches any name below example.org but
-// not example.org itself; names compare without case, a trailing dot
-// ignored. An IP literal matches only itself, and a host that is neither a
-// DNS name nor an IP literal matches nothing, so that no spelling slips a
-// host past the list.
+// What a connection file may name as its host, and whether AllowedHosts
+// allows it. A host is an ASCII DNS name (letters, digits and hyphens in
+// labels of 1 to 63, 253 in all, a trailing dot allowed, the last label not
+// all digits) or an IP literal (IPv4 as four decimal numbers 0 to 255
+// without leading zeros, IPv6 in RFC 4291 text without a zone), so that
+// what the user is shown is what the client connects to: no "2130706433",
+// "127.1" or "10.0.0.5." that a resolver reads as another address, no '@',
+// '/' or ':' that a URL parser splits, nothing outside ASCII that looks
+// like another letter.
+//
+// An AllowedHosts entry is a host, matched exactly, or "*.example.org",
+// which matches any name below example.org but not example.org itself;
+// names compare without case, a trailing dot ignored. An IP literal matches
+// only itself.
 #pragma once
 
 #include <string>
@@ -11,6 +19,10 @@
 
 namespace policy {
 
+bool isHostName(const std::string& host);
+bool isIpLiteral(const std::string& host);
+// An entry AllowedHosts can use: a host, or "*." and a DNS name.
+bool isHostPattern(const std::string& entry);
 bool hostAllowed(const std::string& host, const std::vector<std::string>& entries);
 
 } // namespace policy

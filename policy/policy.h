@@ -3,6 +3,12 @@
 // machine's value winning over the user's, each policy on its own. A list
 // is a subkey whose string values are named "1", "2", ... as browsers'
 // list policies are. The handler acts on it; the check tool reports it.
+//
+// It fails closed: a list's key that exists is set, with no entries or
+// none it can use (an empty AllowedHosts allows no host), and an
+// UnverifiedFiles of another value or type counts as 1, ask, so that a
+// policy the administrator meant to set never hands the decision to the
+// user's own.
 #pragma once
 
 #include <string>
@@ -20,6 +26,8 @@ enum class Source { None, Machine, User };
 struct List {
     Source source = Source::None;
     std::vector<std::string> entries; // as written, UTF-8
+    // The values "N" that are no text, or too long to read: none can match.
+    std::vector<unsigned long> unusable;
 };
 
 // What happens to a file that is neither signed by a trusted publisher nor
@@ -31,7 +39,13 @@ struct Policy {
     List allowedHosts;
     Source unverifiedSource = Source::None;
     unsigned long unverifiedFiles = kAsk; // as written; out of range means ask
+    // How it was written, for the check tool: "2", "\"2\"" (REG_SZ), "\"yes\"",
+    // "a REG_BINARY value".
+    std::string unverifiedWritten;
 };
+
+// An UnverifiedFiles that is neither a DWORD nor a REG_SZ of 0, 1 or 2.
+constexpr unsigned long kUnusable = 0xFFFFFFFF;
 
 // The policy in force: the 64-bit registry view, where Group Policy writes,
 // whichever view this program runs in.

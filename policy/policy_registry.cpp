@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 namespace policy {
 
 namespace {
@@ -26,14 +28,14 @@ HKEY openKey(HKEY root, const std::wstring& path) {
                : nullptr;
 }
 
-// "1", "2", ... up to the first that is missing; a value that is not a
-// string is skipped, as the list it stands in has no place for it.
-bool readList(HKEY root, const wchar_t* name, std::vector<std::string>& entries) {
+// "1", "2", ... up to the first that is missing. The key makes the list
+// set, whatever it holds; a value that is no string, or longer than any
+// entry can be, is kept as unusable.
+bool readList(HKEY root, const wchar_t* name, List& list) {
     HKEY key = openKey(root, std::wstring(kPolicyKey) + L"\\" + name);
     if (key == nullptr) {
         return false;
     }
-    entries.clear();
     for (unsigned long index = 1;; ++index) {
         wchar_t data[1024] = {};
         DWORD type = 0;
@@ -44,27 +46,61 @@ bool readList(HKEY root, const wchar_t* name, std::vector<std::string>& entries)
             break;
         }
         if (result == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
-            entries.push_back(utf8(data));
+            list.entries.push_back(utf8(data));
+        } else {
+            list.unusable.push_back(index);
         }
     }
     RegCloseKey(key);
-    return !entries.empty();
+    return true;
 }
 
-bool readNumber(HKEY root, const wchar_t* name, unsigned long& number) {
+const char* ofType(DWORD type) {
+    switch (type) {
+    case REG_BINARY:
+        return "a REG_BINARY value";
+    case REG_MULTI_SZ:
+        return "a REG_MULTI_SZ value";
+    case REG_QWORD:
+        return "a REG_QWORD value";
+    default:
+        return "a value of another type";
+    }
+}
+
+// A DWORD, or a REG_SZ of "0", "1" or "2" (what `reg add /d 0` without a
+// type, and many device-management tools, write). Anything else there is
+// set, and kUnusable.
+bool readUnverified(HKEY root, Policy& policy) {
     HKEY key = openKey(root, kPolicyKey);
     if (key == nullptr) {
         return false;
     }
-    DWORD value = 0;
+    wchar_t data[16] = {};
     DWORD type = 0;
-    DWORD size = sizeof value;
-    const bool found = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                                        &size) == ERROR_SUCCESS &&
-                       type == REG_DWORD;
+    DWORD size = sizeof data - sizeof *data;
+    const LONG result = RegQueryValueExW(key, kUnverifiedFiles, nullptr, &type,
+                                         reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(key);
-    number = found ? value : number;
-    return found;
+    if (result == ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+    policy.unverifiedFiles = kUnusable;
+    const std::wstring text(data);
+    if (result == ERROR_SUCCESS && type == REG_DWORD && size == sizeof(DWORD)) {
+        DWORD value = 0;
+        std::memcpy(&value, data, sizeof value);
+        policy.unverifiedFiles = value;
+        policy.unverifiedWritten = std::to_string(value);
+    } else if (result == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+        const bool digit = text.size() == 1 && text[0] >= L'0' && text[0] <= L'2';
+        policy.unverifiedFiles = digit ? static_cast<unsigned long>(text[0] - L'0') : kUnusable;
+        policy.unverifiedWritten = "\"" + utf8(text) + "\"";
+    } else {
+        policy.unverifiedWritten =
+            result == ERROR_SUCCESS ? ofType(type) : "a value too long to be one";
+    }
+    return true;
 }
 
 } // namespace
@@ -78,12 +114,11 @@ Policy readPolicy() {
         List* lists[] = {&policy.trustedPublishers, &policy.allowedHosts};
         const wchar_t* names[] = {kTrustedPublishers, kAllowedHosts};
         for (int i = 0; i < 2; ++i) {
-            if (lists[i]->source == Source::None && readList(root, names[i], lists[i]->entries)) {
+            if (lists[i]->source == Source::None && readList(root, names[i], *lists[i])) {
                 lists[i]->source = source;
             }
         }
-        if (policy.unverifiedSource == Source::None &&
-            readNumber(root, kUnverifiedFiles, policy.unverifiedFiles)) {
+        if (policy.unverifiedSource == Source::None && readUnverified(root, policy)) {
             policy.unverifiedSource = source;
         }
     }

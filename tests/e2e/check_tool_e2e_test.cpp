@@ -192,18 +192,38 @@ TEST(CheckTool, ReportsTheHandlersPolicy) {
         {Json::object(), 0, {"warn  policy: no connection-file policy is set"}},
         {{{"machine", {{"TrustedPublishers", {std::string(64, 'a'), "AB:CD"}}}},
           {"user", {{"AllowedHosts", {"*.example.org"}}, {"TrustedPublishers", {"x"}}}}},
-         1,
+         3,
          {"ok    policy: TrustedPublishers is set per machine (HKLM): 2 thumbprints",
           "FAIL  policy: TrustedPublishers value 2, \"AB:CD\", is not a SHA-256 thumbprint",
           "ok    policy: AllowedHosts is set per user (HKCU): 1 host; files for any other host are "
-          "refused"}},
+          "refused",
+          "a launch would start the client (--start also checks its controller pipe), but the "
+          "connection-file policy is misconfigured (its FAIL lines)"}},
         {{{"user", {{"UnverifiedFiles", 0}}}},
          0,
          {"ok    policy: UnverifiedFiles is 0, set per user (HKCU): files nobody vouches for are "
           "refused"}},
+        {{{"machine", {{"UnverifiedFiles", "0"}, {"AllowedHosts", {"vm7.example", 5, "x y"}}}}},
+         3,
+         {"ok    policy: UnverifiedFiles is \"0\", set per machine (HKLM): files nobody vouches "
+          "for are refused",
+          "ok    policy: AllowedHosts is set per machine (HKLM): 3 hosts",
+          "FAIL  policy: AllowedHosts value 2 is not a string of at most 1023 characters",
+          "FAIL  policy: AllowedHosts value 3, \"x y\", is not a host name, an IP address"}},
         {{{"machine", {{"UnverifiedFiles", 7}}}, {"user", {{"UnverifiedFiles", 2}}}},
-         1,
+         3,
          {"FAIL  policy: UnverifiedFiles is 7, set per machine (HKLM): not 0, 1 or 2"}},
+        {{{"machine", {{"UnverifiedFiles", "yes"}, {"TrustedPublishers", Json::array()}}},
+          {"user", {{"AllowedHosts", {5}}}}},
+         3,
+         {"FAIL  policy: UnverifiedFiles is \"yes\", set per machine (HKLM): not 0, 1 or 2",
+          "FAIL  policy: TrustedPublishers is set per machine (HKLM) but holds no usable "
+          "thumbprint: no publisher is trusted",
+          "FAIL  policy: AllowedHosts is set per user (HKCU) but holds no usable host: every "
+          "connection file is refused"}},
+        {{{"machine", {{"UnverifiedFiles", true}}}},
+         3,
+         {"FAIL  policy: UnverifiedFiles is a REG_BINARY value, set per machine (HKLM)"}},
     };
     setClientValue(standinCommand("") + '\0', REG_SZ);
     for (const auto& [policy, exitCode, lines] : kPolicies) {

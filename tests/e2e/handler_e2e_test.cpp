@@ -11,10 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <set>
 #include <sstream>
 #include <string>
@@ -141,6 +143,7 @@ class ConnectionFile : public ::testing::TestWithParam<Json> {
 protected:
     static void SetUpTestSuite() {
         registerBrowser(true);
+        clearTicketBook();
         for (const auto& [name, value] : kStray) {
             SetEnvironmentVariableA(name.c_str(), value.c_str());
         }
@@ -203,10 +206,21 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
         DeleteFileA(path.c_str());
         return;
     }
+    if (row.contains("again")) { // a ticket: the same again is refused, and starts nothing
+        writeFile(path, bytes);
+        clearTranscript();
+        const Launch again = launch({}, " --quiet \"" + (via == "file" ? path : target) + "\"", "",
+                                    handlerUnderTest());
+        EXPECT_EQ(again.exitCode, 1u);
+        EXPECT_NE(again.output.find(row["again"].get<std::string>()), std::string::npos)
+            << again.output;
+        EXPECT_TRUE(readTranscript().empty());
+    }
     DeleteFileA(path.c_str());
     const Json ca = run.first("ca_file");
     // The signed table's, unless named.
-    Messages expected = {kInit, text(1, "vm7.example.org"), number(2, 5900), kShow, kConnect};
+    Messages expected = {kInit, text(1, row.value("host", "vm7.example.org")), number(2, 5900),
+                         kShow, kConnect};
     for (const auto& [name, messages] : kReceived) {
         expected = row["name"] == name ? messages : expected;
     }
@@ -265,10 +279,66 @@ TEST(HandlerUtf8CodePage, PassesTheFilesTextOn) {
     EXPECT_EQ(run.environment("SPICE_TITLE", true), u8"控制台 vm7");
 }
 
+// A ticket's single use where one row of the table cannot show it: a
+// declined ticket that opens later, two handlers started at once on one
+// ticket, and a book that cannot be written.
+TEST(HandlerTicket, OpensOnce) {
+    setClientValue(standinCommand("") + '\0', REG_SZ);
+    clearTicketBook();
+    auto link = [](const char* id) {
+        return " corvane-console:" +
+               base64url(std::string(R"({"version": 1, "host": "vm7.example", "port": 5900, )") +
+                         R"("jti": ")" + id + "\"}");
+    };
+    // Asked without a display, the box answers at once, and not Yes.
+    writePolicy(Json::object());
+    EXPECT_EQ(launch({}, link("declined"), "", handlerUnderTest()).exitCode, 1u);
+    writePolicy({{"user", {{"UnverifiedFiles", 2}}}});
+    EXPECT_EQ(launch({}, link("declined"), "", handlerUnderTest()).exitCode, 0u)
+        << "a declined ticket is not used up";
+    EXPECT_EQ(launch({}, link("declined"), "", handlerUnderTest()).exitCode, 1u);
+
+    std::string command = "\"" + handlerUnderTest() + "\" --quiet" + link("twice");
+    PROCESS_INFORMATION started[2] = {};
+    for (PROCESS_INFORMATION& process : started) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &process);
+    }
+    std::multiset<DWORD> statuses;
+    for (PROCESS_INFORMATION& process : started) {
+        DWORD status = STILL_ACTIVE;
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &status);
+        statuses.insert(status);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    EXPECT_EQ(statuses, std::multiset<DWORD>({0u, 1u})) << "one console, and one refusal";
+
+    // The book's folder is a file: no record can be made there.
+    clearTicketBook();
+    char local[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
+    const std::string book = std::string(local) + "\\Corvane\\Tickets";
+    writeFile(book, "");
+    const Launch unrecorded = launch({}, " --quiet" + link("unrecorded"), "", handlerUnderTest());
+    DeleteFileA(book.c_str());
+    EXPECT_EQ(unrecorded.exitCode, 1u);
+    EXPECT_NE(unrecorded.output.find("could not record that it was used: error "),
+              std::string::npos)
+        << unrecorded.output;
+    EXPECT_EQ(launch({}, " --quiet" + link("unrecorded"), "", handlerUnderTest()).exitCode, 0u);
+    writePolicy(Json::object());
+    deleteClientKey();
+}
+
 struct Shown {
     DWORD status = STILL_ACTIVE;
     bool box = false;
     std::wstring text; // the box's
+    int focused = 0;   // the button Enter would press
 };
 
 // The handler on `desktop`; its box (among others') read and answered as a
@@ -297,6 +367,10 @@ Shown showBox(std::wstring desktop, const std::string& arguments, WPARAM answer)
         shown.box = box != nullptr;
         if (shown.box) {
             GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 4096);
+            GUITHREADINFO thread = {};
+            thread.cbSize = sizeof thread;
+            GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &thread);
+            shown.focused = GetDlgCtrlID(thread.hwndFocus);
             PostMessageW(box, WM_COMMAND, answer, 0);
         } else if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) {
             break; // ended without a box
@@ -347,9 +421,21 @@ TEST(HandlerBox, Row) {
     const std::wstring kRefused =
         firstLine(refusalMessage(language, false, {Refusal::WrongType, "port", false}));
     const std::string asked = tempFolder() + "corvane-box-asked-" + own + ".corvane";
-    auto question = [language](bool link) {
-        return askMessage(language, link, L"vm7.example", 5900, 0, L"");
+    const std::string expired = tempFolder() + "corvane-box-expired-" + own + ".corvane";
+    // A title that would write a line of its own under the destination.
+    const wchar_t kTitle[] = L"vm7\nHost: evil.example";
+    auto question = [language, &kTitle](bool link, bool ownAuthority = false) {
+        return askMessage(language, link, L"vm7.example", 5900, 0, link ? L"" : kTitle,
+                          ownAuthority);
     };
+    auto refusal = [language](Refusal why, bool link) {
+        return firstLine(refusalMessage(language, link, {why, "", false}));
+    };
+    // A ticket of this run's own: the three languages' runs share one book.
+    const std::string ticket =
+        " corvane-console:" +
+        base64url(R"({"version": 1, "host": "vm7.example", "port": 5900, "jti": "box-)" + own +
+                  R"(", "hostSubject": "CN=vm7.example"})");
     const struct {
         const char* name;
         std::string arguments;
@@ -362,7 +448,13 @@ TEST(HandlerBox, Row) {
         // Nobody vouches for it: asked; the whole text, host and port in it.
         {"AskedYes", " " + kPlainLink, standinCommand(""), 0, question(true), L"vm7.example",
          IDYES},
-        {"AskedNo", " \"" + asked + "\"", standinCommand(""), 1, question(false), L"5900", IDNO},
+        {"AskedNo", " \"" + asked + "\"", standinCommand(""), 1, question(false),
+         L"vm7?Host: evil.example\"", IDNO},
+        // An allowed host (message_box.sh sets it), with a subject of the file's own.
+        {"AskedOwnAuthority", ticket, standinCommand(""), 0, question(true, true), L"5900", IDYES},
+        {"Expired", " \"" + expired + "\"", "", 1, refusal(Refusal::Expired, false), L" UTC"},
+        // The same ticket, opened once before.
+        {"Used", ticket, standinCommand(""), 1, refusal(Refusal::AlreadyUsed, true), L""},
         {"Refused", " \"" + refused + "\"", "", 1, kRefused, L""},
         {"Quiet", " --quiet \"" + refused + "\"", "", 1, L"", L""},
         {"NotInstalled", " " + kPlainLink, "", kFailed, failed(LaunchProblem::NotInstalled),
@@ -380,23 +472,33 @@ TEST(HandlerBox, Row) {
             continue;
         }
         writeFile(refused, R"({"version": 1, "host": "vm7.example", "port": "5900"})");
-        writeFile(asked,
-                  R"({"version": 1, "host": "vm7.example", "port": 5900, "password": "pw"})");
+        writeFile(asked, R"({"version": 1, "host": "vm7.example", "port": 5900, "password": "pw", )"
+                         R"("title": "vm7\nHost: evil.example"})");
+        writeFile(expired, R"({"version": 1, "host": "vm7.example", "port": 5900, "exp": )" +
+                               std::to_string(std::time(nullptr) - 3600) + "}");
         if (row.client.empty()) {
             deleteClientKey();
         } else {
             setClientValue(row.client + '\0', REG_SZ);
         }
+        if (std::string(row.name) == "Used") {
+            EXPECT_EQ(launch({}, " --quiet" + row.arguments, "", handlerUnderTest()).exitCode, 0u);
+        }
         const Shown shown = showBox(desktopOfOurOwn(), row.arguments, row.answer);
         DeleteFileA(refused.c_str());
+        DeleteFileA(expired.c_str());
         EXPECT_EQ(!DeleteFileA(asked.c_str()), row.arguments.find(asked) != std::string::npos)
             << "a file with a password is deleted, whatever the user answers";
         const std::string text(shown.text.begin(), shown.text.end()); // for the failure
         EXPECT_EQ(shown.status, row.exitCode) << row.name;
         EXPECT_EQ(shown.box, !row.first.empty()) << row.name;
-        // A question is read whole; a message by its first line.
+        // A question is read whole, and Enter would say No; a message by its first line.
         EXPECT_EQ(row.answer == IDOK ? firstLine(shown.text) : shown.text, row.first)
             << row.name << ": " << text;
+        EXPECT_EQ(shown.focused, row.first.empty()    ? 0
+                                 : row.answer == IDOK ? IDOK
+                                                      : IDNO)
+            << row.name;
         EXPECT_NE(shown.text.find(row.finding), std::wstring::npos) << text;
         // No tools\ beside the build tree's handler: no advice to run them.
         EXPECT_EQ(shown.text.find(L"corvane-r-check.exe"), std::wstring::npos) << text;

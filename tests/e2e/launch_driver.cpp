@@ -2,6 +2,8 @@
 
 #include "launch_sequence.h"
 
+#include <shlobj.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -232,19 +234,44 @@ void writePolicy(const Json& policy) {
                             (kKey + (value.is_array() ? "\\" + name : "")).c_str(), 0, nullptr, 0,
                             KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
             const DWORD number = value.is_number() ? value.get<DWORD>() : 0;
+            const std::string text = value.is_string() ? value.get<std::string>() : "";
             for (std::size_t i = 0; value.is_array() && i < value.size(); ++i) {
-                const std::string entry = value[i];
-                RegSetValueExA(key, std::to_string(i + 1).c_str(), 0, REG_SZ,
-                               reinterpret_cast<const BYTE*>(entry.c_str()),
-                               DWORD(entry.size() + 1));
+                const std::string entry = value[i].is_string() ? value[i].get<std::string>() : "";
+                const DWORD entryNumber = value[i].is_number() ? value[i].get<DWORD>() : 0;
+                RegSetValueExA(key, std::to_string(i + 1).c_str(), 0,
+                               value[i].is_string() ? REG_SZ : REG_DWORD,
+                               value[i].is_string() ? reinterpret_cast<const BYTE*>(entry.c_str())
+                                                    : reinterpret_cast<const BYTE*>(&entryNumber),
+                               value[i].is_string() ? DWORD(entry.size() + 1) : sizeof entryNumber);
             }
             if (value.is_number()) {
                 RegSetValueExA(key, name.c_str(), 0, REG_DWORD,
                                reinterpret_cast<const BYTE*>(&number), sizeof number);
+            } else if (value.is_string()) {
+                RegSetValueExA(key, name.c_str(), 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1));
+            } else if (value.is_boolean()) {
+                const BYTE byte = value.get<bool>() ? 1 : 0;
+                RegSetValueExA(key, name.c_str(), 0, REG_BINARY, &byte, 1);
             }
             RegCloseKey(key);
         }
     }
+}
+
+void clearTicketBook() {
+    char local[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
+    const std::string book = std::string(local) + "\\Corvane\\Tickets";
+    WIN32_FIND_DATAA found = {};
+    HANDLE search = FindFirstFileA((book + "\\*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        DeleteFileA((book + "\\" + found.cFileName).c_str());
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
+    RemoveDirectoryA(book.c_str());
 }
 
 } // namespace e2e

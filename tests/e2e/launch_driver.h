@@ -56,12 +56,15 @@ void setClientValue(const std::string& data, DWORD type, REGSAM view = 0);
 void deleteClientKey(); // from both views
 // The handler's policy as Group Policy writes it, in the 64-bit view:
 // {"machine": {...}, "user": {...}}, a list as values "1", "2", ... of its
-// subkey, a number as a DWORD. An empty object removes every policy.
+// subkey (each a REG_SZ, or a DWORD for a number), a number as a DWORD, a string as a REG_SZ, true
+// or false as a one-byte REG_BINARY. An empty object removes every policy.
 void writePolicy(const Json& policy);
 // True in the 32-bit prefix's run, which leaves the cases that need two
 // registry views to the 64-bit one; anywhere else they run, and fail on a
 // system with one view.
 bool oneRegistryView();
+// The user's book of used tickets, emptied: tickets of earlier runs gone.
+void clearTicketBook();
 
 // `whileSuspended` runs once the launcher's process exists, before it runs.
 Launch launch(const Variables& variables = {}, const std::string& arguments = "",

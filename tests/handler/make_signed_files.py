@@ -1,8 +1,11 @@
 """make_signed_files.py OUTDIR: throwaway RSA and EC keys and certificates
-(one expired) made with openssl, and OUTDIR/signed_files.jsonl, the signed
-and policed files that the handler's end-to-end test opens with its table's:
-each the file or link, the policy per machine and per user, the verdict and
-what the message says. OUTDIR/seeds has each (a link without its scheme)."""
+(one expired, one not yet valid, one too weak) made with openssl, and
+OUTDIR/signed_files.jsonl, the signed, policed and ticketed files that the
+handler's end-to-end test opens with its table's: each the file or link,
+the policy per machine and per user, the verdict, what the message says,
+and what a second opening says. Tickets are made for this run's clock,
+each with an id of its own. OUTDIR/seeds has each (a link without its
+scheme)."""
 
 import base64
 import hashlib
@@ -11,6 +14,8 @@ import json
 import os
 import subprocess
 import sys
+import time
+import uuid
 
 
 # What the handler's message says, by refusal.
@@ -21,7 +26,14 @@ SAYS = {"SignatureInvalid": "it was changed after it was signed",
         "SignatureMember": "\"header\" is not a member of a signed connection file",
         "NotCurrent": "has expired or is not yet valid",
         "Unverified": "your administrator opens no other files",
-        "NotAsked": "with --quiet you cannot be asked"}
+        "NotAsked": "with --quiet you cannot be asked",
+        "Unticketed": "without an expiry or an id",
+        "Expired": "it has expired",
+        "NotYetValid": "it is not valid yet",
+        "TooLongLived": "valid for more than a day",
+        "AlreadyUsed": "it was already used",
+        "SignatureMalformed": "its signature is damaged",
+        "HostNotAllowed": "which your administrator does not allow"}
 
 
 def openssl(*args, data=None):
@@ -33,7 +45,8 @@ def b64u(data):
 
 
 def make_keys(out):
-    """name -> (key path, DER certificate, PEM public key); "expired" was valid in 2020."""
+    """name -> (key path, DER certificate, PEM public key); "expired" was valid in
+    2020, "future" is valid from 2090."""
     ca = os.path.join(out, "ca")
     os.makedirs(ca, exist_ok=True)
     for name, text in (("index.txt", ""), ("serial", "01\n"),
@@ -43,14 +56,16 @@ def make_keys(out):
         with open(os.path.join(ca, name), "w") as f:
             f.write(text)
     keys = {}
+    periods = {"expired": ("20200101000000Z", "20210101000000Z"),
+               "future": ("20900101000000Z", "20910101000000Z")}
     for name, kind in (("rsa", ["rsa:2048"]), ("ec", ["ec", "-pkeyopt", "ec_paramgen_curve:P-256"]),
-                       ("expired", ["rsa:2048"])):
+                       ("expired", ["rsa:2048"]), ("future", ["rsa:2048"]), ("weak", ["rsa:1024"])):
         key, pem = os.path.join(out, name + ".key"), os.path.join(out, name + ".pem")
         new = ["-newkey", *kind, "-subj", f"/CN={name} portal.example.org", "-nodes", "-keyout", key]
-        if name == "expired":
+        if name in periods:
             openssl("req", "-new", *new, "-out", pem + ".csr")
             openssl("ca", "-batch", "-config", f"{ca}/ca.cnf", "-selfsign", "-keyfile", key, "-in",
-                    pem + ".csr", "-startdate", "20200101000000Z", "-enddate", "20210101000000Z",
+                    pem + ".csr", "-startdate", periods[name][0], "-enddate", periods[name][1],
                     "-out", pem)
         else:
             openssl("req", "-x509", *new, "-out", pem)
@@ -93,69 +108,159 @@ def rows(keys):
     # As admins paste them: upper case, with colons or spaces.
     rsa_written = ":".join(thumb["rsa"][i:i + 2] for i in range(0, 64, 2)).upper()
     ec_written = " ".join(thumb["ec"][i:i + 8] for i in range(0, 64, 8))
-    trust_all = {"TrustedPublishers": [rsa_written, ec_written, thumb["expired"]]}
+    trust_all = {"TrustedPublishers": [rsa_written, ec_written, thumb["expired"], thumb["future"],
+                                       thumb["weak"]]}
+    now = int(time.time())
 
-    def payload(host="vm7.example.org", **more):
-        return json.dumps({"version": 1, "host": host, "port": 5900, **more}).encode()
+    def payload(host="vm7.example.org", exp=3600, jti=True, **more):
+        """A ticket for `exp` seconds from now with an id of its own, unless None/False."""
+        ticket = {**({"exp": now + exp} if exp is not None else {}),
+                  **({"jti": uuid.uuid4().hex} if jti else {})}
+        return json.dumps({"version": 1, "host": host, "port": 5900, **ticket, **more}).encode()
 
     def signed(*args, extra=None, **options):
         return file_text(sign(keys, *args, **options), extra)
 
-    plain = payload()
-    text = plain.decode()
+    def text(**more):
+        return payload(**more).decode()
+
+    def link(*parts):
+        return "corvane-console:" + ".".join(parts)
+
     wildcard = {"AllowedHosts": ["*.example.org"]}
     tampered = list(sign(keys, "rsa", payload(password="once")))
     tampered[1] = b64u(payload(host="evil.example.net", password="once"))
     trusted = {"machine": trust_all}
     refusing = {"UnverifiedFiles": 0}
+    opening = {"user": {"UnverifiedFiles": 2}}
+    ec_parts = sign(keys, "ec", payload())
     table = [
         # Accepted without a question.
-        ("TrustedRs256File", signed("rsa", plain), trusted, "accepted"),
-        ("TrustedEs256File", signed("ec", plain), {"user": trust_all}, "accepted"),
-        ("TrustedEs256Link", "corvane-console:" + ".".join(sign(keys, "ec", plain)),
+        ("TrustedRs256File", signed("rsa", payload()), trusted, "accepted"),
+        ("TrustedEs256File", signed("ec", payload()), {"user": trust_all}, "accepted"),
+        ("TrustedEs256Link", link(*sign(keys, "ec", payload())),
          {"machine": {"TrustedPublishers": [ec_written]}}, "accepted"),
-        ("AllowedHostMachine", text, {"machine": wildcard}, "accepted"),
-        ("AllowedHostUser", text, {"user": {"AllowedHosts": ["VM7.Example.Org."]}}, "accepted"),
-        ("UnverifiedOpenMachine", text, {"machine": {"UnverifiedFiles": 2}, "user": refusing},
+        ("AllowedHostMachine", text(), {"machine": wildcard}, "accepted"),
+        ("AllowedHostUser", text(), {"user": {"AllowedHosts": ["VM7.Example.Org."]}}, "accepted"),
+        ("AllowedHostInCapitals", text(host="VM7.EXAMPLE.ORG"), {"user": wildcard}, "accepted"),
+        ("UnverifiedOpenMachine", text(), {"machine": {"UnverifiedFiles": 2}, "user": refusing},
          "accepted"),
-        ("UnverifiedOpenUser", text, {"user": {"UnverifiedFiles": 2}}, "accepted"),
+        ("UnverifiedOpenUser", text(), opening, "accepted"),
         # Refused, and never asked about.
-        ("SignatureOverOtherBytes", signed("rsa", plain, over=payload(port=5901)), trusted,
+        ("SignatureOverOtherBytes", signed("rsa", payload(), over=payload(port=5901)), trusted,
          "SignatureInvalid"),
         ("PayloadChangedAfterSigning", file_text(tampered), {}, "SignatureInvalid"),
-        ("AlgorithmNone", signed("rsa", plain, alg="none"), trusted, "SignatureAlgorithm"),
-        ("Hs256WithTheCertificatesKey", signed("rsa", plain, alg="HS256"), trusted,
+        ("Es256SignatureOneByteLonger",
+         file_text(ec_parts[:2] + (b64u(base64.urlsafe_b64decode(ec_parts[2] + "==") + b"\0"),)),
+         trusted, "SignatureInvalid"),
+        ("AlgorithmNone", signed("rsa", payload(), alg="none"), trusted, "SignatureAlgorithm"),
+        ("Hs256WithTheCertificatesKey", signed("rsa", payload(), alg="HS256"), trusted,
          "SignatureAlgorithm"),
-        ("Es256WithAnRsaCertificate", signed("rsa", plain, alg="ES256"), trusted, "SignatureKey"),
-        ("CriticalHeader", signed("rsa", plain, header={"crit": ["exp"]}), trusted,
+        ("Rs512", signed("rsa", payload(), alg="RS512"), trusted, "SignatureAlgorithm"),
+        ("Es384", signed("ec", payload(), alg="ES384"), trusted, "SignatureAlgorithm"),
+        ("Es256WithAnRsaCertificate", signed("rsa", payload(), alg="ES256"), trusted,
+         "SignatureKey"),
+        ("Rsa1024Key", signed("weak", payload()), trusted, "SignatureKey"),
+        ("CriticalHeader", signed("rsa", payload(), header={"crit": ["exp"]}), trusted,
          "SignatureHeader"),
-        ("UnprotectedHeader", signed("rsa", plain, extra={"header": {}}), trusted,
+        ("KeyIdHeader", signed("rsa", payload(), header={"kid": "1"}), trusted, "SignatureHeader",
+         "\"kid\" is not allowed"),
+        ("KeyUrlHeader", signed("rsa", payload(), header={"jku": "https://evil.example/k"}),
+         trusted, "SignatureHeader", "\"jku\" is not allowed"),
+        ("UnencodedPayloadHeader", signed("rsa", payload(), header={"b64": False}), trusted,
+         "SignatureHeader", "\"b64\" is not allowed"),
+        ("TypeNotAString", signed("rsa", payload(), header={"typ": 1}), trusted, "SignatureHeader",
+         "\"typ\" is not allowed"),
+        ("UnprotectedHeader", signed("rsa", payload(), extra={"header": {}}), trusted,
          "SignatureMember"),
-        ("TrustedButExpired", signed("expired", plain), trusted, "NotCurrent"),
+        ("CompactLinkWithAFourthPart", link(*sign(keys, "ec", payload()), "x"), trusted,
+         "SignatureMalformed"),
+        ("TrustedButExpired", signed("expired", payload()), trusted, "NotCurrent"),
+        ("TrustedButNotYetValid", signed("future", payload()), trusted, "NotCurrent"),
+        ("TrustedButExpiredForAnAllowedHost", signed("expired", payload()),
+         {"machine": {**trust_all, **wildcard}}, "NotCurrent"),
         ("TrustedButHostNotAllowed", signed("rsa", payload(host="vm7.example.net")),
          {"machine": {**trust_all, **wildcard}}, "HostNotAllowed",
          "it connects to \"vm7.example.net\", which your administrator does not allow"),
-        ("WildcardAgainstEvilexample", payload(host="evilexample.org").decode(),
-         {"user": wildcard}, "HostNotAllowed", "\"evilexample.org\""),
-        ("WildcardAgainstItsParent", payload(host="example.org").decode(), {"user": wildcard},
+        ("EmptyAllowedHosts", signed("rsa", payload()), {"machine": {**trust_all, "AllowedHosts": []}},
+         "HostNotAllowed"),
+        ("WildcardAgainstEvilexample", text(host="evilexample.org"), {"user": wildcard},
+         "HostNotAllowed", "\"evilexample.org\""),
+        ("WildcardAgainstItsParent", text(host="example.org"), {"user": wildcard},
          "HostNotAllowed", "\"example.org\""),
-        ("WildcardAgainstASuffix", payload(host="vm7.example.org.evil.net").decode(),
-         {"machine": wildcard}, "HostNotAllowed", "\"vm7.example.org.evil.net\""),
-        ("UnverifiedRefused", text, {"user": refusing}, "Unverified"),
-        ("MachineRefusesOverUser", text, {"machine": refusing, "user": {"UnverifiedFiles": 2}},
+        ("WildcardAgainstASuffix", text(host="vm7.example.org.evil.net"), {"machine": wildcard},
+         "HostNotAllowed", "\"vm7.example.org.evil.net\""),
+        ("WildcardAgainstAnAddress", text(host="10.0.0.5"), {"machine": {"AllowedHosts": ["*.0.0.5"]}},
+         "HostNotAllowed", "\"10.0.0.5\""),
+        ("UnverifiedRefused", text(), {"user": refusing}, "Unverified"),
+        ("MachineRefusesOverUser", text(), {"machine": refusing, "user": {"UnverifiedFiles": 2}},
          "Unverified"),
+        ("MachineRefusesAsText", text(), {"machine": {"UnverifiedFiles": "0"},
+                                          "user": {"UnverifiedFiles": 2}}, "Unverified"),
+        # What the machine wrote but cannot be used asks, whatever the user's says.
+        ("MachineOutOfRangeAsks", text(), {"machine": {"UnverifiedFiles": 7},
+                                           "user": {"UnverifiedFiles": 2}}, "NotAsked"),
+        ("MachineOfAnotherTypeAsks", text(), {"machine": {"UnverifiedFiles": True},
+                                              "user": {"UnverifiedFiles": 2}}, "NotAsked"),
         # A sound signature by nobody the administrator trusts: unsigned.
-        ("UntrustedSigner", signed("rsa", plain),
+        ("UntrustedSigner", signed("rsa", payload()),
          {"machine": {"TrustedPublishers": [ec_written], **refusing}}, "Unverified"),
-        ("TrustedByAPrefixOnly", signed("rsa", plain),
+        ("NoPublisherTrusted", signed("rsa", payload()), {"user": refusing}, "Unverified"),
+        ("TrustedByAPrefixOnly", signed("rsa", payload()),
          {"user": {"TrustedPublishers": [thumb["rsa"][:16]], **refusing}}, "Unverified"),
-        ("AskedButQuiet", text, {}, "NotAsked"),
+        ("AskedButQuiet", text(), {}, "NotAsked"),
+        # An allowed host vouches for the destination, not for what the file trusts.
+        ("AllowedHostWithItsOwnCa", text(ca="-----BEGIN CERTIFICATE-----\nx\n"),
+         {"machine": wildcard}, "NotAsked"),
+        ("AllowedHostWithItsOwnSubject", text(hostSubject="CN=vm7.example.org"),
+         {"user": wildcard}, "NotAsked"),
+        ("AllowedHostWithItsOwnCaRefused", text(hostSubject="CN=vm7.example.org"),
+         {"machine": {**wildcard, **refusing}}, "Unverified"),
+        # Tickets: their lifetime by this computer's clock, and one use each.
+        ("TicketUsedTwice", signed("rsa", payload()), trusted, "accepted", "", "AlreadyUsed"),
+        ("TicketWithinTheSkew", signed("rsa", payload(exp=-120)), trusted, "accepted"),
+        ("TicketExpired", signed("rsa", payload(exp=-600)), trusted, "Expired"),
+        ("TicketNotYetValid", signed("rsa", payload(nbf=now + 3600, exp=7200)), trusted,
+         "NotYetValid"),
+        ("TicketForTwoDays", signed("ec", payload(exp=2 * 86400)), trusted, "TooLongLived"),
+        ("TrustedWithoutExpiry", signed("rsa", payload(exp=None)), trusted, "Unticketed"),
+        ("TrustedWithoutId", signed("rsa", payload(jti=False)), trusted, "Unticketed"),
+        ("UnsignedTicketUsedTwice", text(exp=None), opening, "accepted", "", "AlreadyUsed"),
+        ("UnsignedTicketExpired", text(exp=-3600), opening, "Expired"),
     ]
+    # A password anywhere the handler could read one deletes the file; the
+    # same file without one is kept.
+    def padded(data):
+        """base64url with its padding: the JSON grown by spaces to need two '='."""
+        return base64.urlsafe_b64encode(data + b" " * ((1 - len(data)) % 3)).decode()
+
+    for name, verdict, says, make in (
+            ("PaddedPayload", "SignatureMalformed", SAYS["SignatureMalformed"],
+             lambda more: file_text((b64u(b"{}"), padded(payload(**more)), "x"))),
+            ("ObjectPayload", "WrongType", "\"payload\" has the wrong type",
+             lambda more: json.dumps({"protected": "e30", "payload": json.loads(payload(**more)),
+                                      "signature": "x"})),
+            ("SecondPayload", "Duplicate", "\"payload\" is given twice",
+             lambda more: '{"protected": "e30", "payload": "e30", "payload": "%s", "signature": "x"}'
+             % b64u(payload(**more))),
+            ("SignatureBeside", "SignatureMember", "is not a member of a signed connection file",
+             lambda more: json.dumps({**json.loads(payload(**more)), "signature": "x"}))):
+        table += [(name + "WithPassword", make({"password": "once"}), {}, verdict, says),
+                  (name + "WithoutPassword", make({}), {}, verdict, says)]
     for name, text, policy, verdict, *says in table:
         link = text.startswith("corvane-console:")  # too long for the shell
-        yield {"name": name, "via": "rawargument" if link else "file", "text": text, "policy": policy,
-               "verdict": verdict, "says": (says or [SAYS.get(verdict, "")])[0],
-               "deleted": "Changed" in name}
+        row = {"name": name, "via": "rawargument" if link else "file", "text": text,
+               "policy": policy, "verdict": verdict,
+               "says": (says[0] if says and says[0] else SAYS.get(verdict, "")),
+               "deleted": "Changed" in name or "WithPassword" in name}
+        if len(says) > 1:
+            row["again"] = SAYS[says[1]]
+        if name.endswith("Password"):  # about deleting, in shapes no schema describes
+            row["schema"] = False
+        if verdict == "accepted":
+            row["host"] = json.loads(text if text.startswith("{") else "{}").get(
+                "host", "vm7.example.org")
+        yield row
 
 
 def main(out):

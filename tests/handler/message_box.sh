@@ -3,16 +3,20 @@
 # and Traditional (Taiwan) Chinese, which Wine takes from the locale, all at
 # once; the ten-second row in Singapore's, Hong Kong's and Macao's too. Each
 # run is told the UI language it must get and the message table's column.
-# The question rows without a policy; the others with one that opens all.
+# The question rows without a policy (AskedOwnAuthority: with the host
+# allowed); the others with one that opens all.
 #   message_box.sh WINE_RUN HANDLER_E2E_TESTS VENDOR_KEY
 set -eu
 exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
     set -eu
     wine_run=$0 tests=$1 vendor=$2 status=0
     policy="HKCU\\Software\\Policies\\Corvane\\Remote Console"
-    for row in AskedYes AskedNo Refused Quiet NotInstalled ProgramMissing NoPipe; do
+    for row in AskedYes AskedNo AskedOwnAuthority Refused Quiet Expired Used NotInstalled \
+               ProgramMissing NoPipe; do
         "$wine_run" reg delete "$policy" /f >/dev/null 2>&1 || true
-        case $row in Asked*) ;; *)
+        case $row in AskedOwnAuthority)
+            "$wine_run" reg add "$policy\\AllowedHosts" /v 1 /d vm7.example /f >/dev/null ;;
+        Asked*) ;; *)
             "$wine_run" reg add "$policy" /v UnverifiedFiles /t REG_DWORD /d 2 /f >/dev/null ;;
         esac
         languages="en_US:0409:0 zh_CN:0804:1 zh_TW:0404:2"

@@ -12,8 +12,9 @@
 // password. The client is ended afterwards unless --keep-client. Last, the
 // connection handler's policy: what is set, where, and what is wrong in it.
 //
-// Exit status: 0 when a launch would succeed, 1 when it would not, 2 for a
-// command line it does not understand.
+// Exit status: 0 when a launch would succeed, 1 when it would not, 3 when
+// it would but the handler's policy is misconfigured, 2 for a command line
+// it does not understand.
 #include "client_checks.h"
 #include "pipe_checks.h"
 #include "policy_checks.h"
