@@ -1,7 +1,9 @@
 // Prints what the connection handler adds to a launch: pairs of launches
 // with the same parameters, the launcher started directly with them in its
 // environment and the handler started with them in a link, in alternating
-// order, both against the stand-in client. Start to exit, under Wine. Then
+// order, both against the stand-in client, and the same link as a ticket
+// (a "jti" of its own each time), which the handler records in the user's
+// book before it starts the launcher. Start to exit, under Wine. Then
 // what checking a signature adds: the same connection file as a plain link
 // for an allowed host, and signed (RS256 and ES256) by a trusted publisher,
 // from the table tests/handler/make_signed_files.py makes.
@@ -67,8 +69,12 @@ void benchmarkSignatures(int pairs, const char* table) {
     std::vector<double> addedRs;
     std::vector<double> addedEs;
     for (int pair = 0; pair < pairs; ++pair) {
+        // One ticket each, opened again and again: the book forgets it first.
+        clearTicketBook();
         const Launch a = launch({}, links.plain, "", handlerUnderTest());
+        clearTicketBook();
         const Launch b = launch({}, links.rs256, "", handlerUnderTest());
+        clearTicketBook();
         const Launch c = launch({}, links.es256, "", handlerUnderTest());
         if (a.exitCode != 0 || b.exitCode != 0 || c.exitCode != 0) {
             std::printf("pair %d failed: exit %lu, %lu, %lu\n", pair, a.exitCode, b.exitCode,
@@ -102,8 +108,9 @@ void benchmarkSignatures(int pairs, const char* table) {
 int main(int argc, char** argv) {
     const int pairs = argc > 1 ? static_cast<int>(std::strtol(argv[1], nullptr, 10)) : 15;
     setClientValue(standinCommand("") + std::string(1, '\0'), REG_SZ);
-    // The administrator allows the host: nothing is asked.
-    writePolicy({{"user", {{"AllowedHosts", {"vm7.example"}}}}});
+    // The administrator allows the host and, as the file names its own
+    // host subject, files nobody vouches for: nothing is asked.
+    writePolicy({{"user", {{"AllowedHosts", {"vm7.example"}}, {"UnverifiedFiles", 2}}}});
     const Variables& variables = bench::kParameters;
     const std::string link =
         " corvane-console:" +
@@ -114,7 +121,17 @@ int main(int argc, char** argv) {
     std::vector<double> direct;
     std::vector<double> handled;
     std::vector<double> added;
+    std::vector<double> ticketed;
+    std::vector<double> recording;
+    const std::string own = std::to_string(GetCurrentProcessId());
     for (int pair = 0; pair < pairs; ++pair) {
+        const std::string ticket =
+            " corvane-console:" +
+            wire::base64url(R"({"version": 1, "host": "vm7.example", "port": 5900, "securePort": )"
+                            R"(5901, "password": "secret", "title": "Console", "caFile": )"
+                            R"("C:\ca.pem", "hostSubject": "CN=vm7", "jti": "bench-)" +
+                            own + "-" + std::to_string(pair) + "\"}");
+        const Launch viaTicket = launch({}, ticket, "", handlerUnderTest());
         const bool handlerFirst = pair % 2 == 1;
         const Launch first =
             handlerFirst ? launch({}, link, "", handlerUnderTest()) : launch(variables);
@@ -131,6 +148,10 @@ int main(int argc, char** argv) {
         direct.push_back(seconds(viaLauncher));
         handled.push_back(seconds(viaHandler));
         added.push_back(handled.back() - direct.back());
+        if (viaTicket.exitCode == 0) {
+            ticketed.push_back(seconds(viaTicket));
+            recording.push_back(ticketed.back() - handled.back());
+        }
     }
     writePolicy(Json::object());
 
@@ -140,6 +161,10 @@ int main(int argc, char** argv) {
                 bench::median(handled));
     std::printf("  %-56s %7.3f\n", "added by the handler (median of the pairs' differences)",
                 bench::median(added));
+    std::printf("  %-56s %7.3f\n", "the same link as a ticket, recorded before the start",
+                bench::median(ticketed));
+    std::printf("  %-56s %7.3f\n", "added by recording the ticket (median of the differences)",
+                bench::median(recording));
     std::printf("\n");
     benchmarkSignatures(pairs, argc > 2 ? argv[2] : "signed_files.jsonl");
     deleteClientKey();

@@ -52,7 +52,7 @@ bool readList(HKEY root, const wchar_t* name, List& list) {
         }
     }
     RegCloseKey(key);
-    return true;
+    return true; // set, whatever it holds
 }
 
 const char* ofType(DWORD type) {

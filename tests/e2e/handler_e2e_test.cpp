@@ -424,10 +424,13 @@ TEST(HandlerBox, Row) {
     const std::string expired = tempFolder() + "corvane-box-expired-" + own + ".corvane";
     // A title that would write a line of its own under the destination.
     const wchar_t kTitle[] = L"vm7\nHost: evil.example";
-    auto question = [language, &kTitle](bool link, bool ownAuthority = false) {
-        return askMessage(language, link, L"vm7.example", 5900, 0, link ? L"" : kTitle,
-                          ownAuthority);
+    auto question = [language, &kTitle](bool link, const std::wstring& host = L"vm7.example",
+                                        bool ownAuthority = false) {
+        return askMessage(language, link, host, 5900, 0, link ? L"" : kTitle, ownAuthority);
     };
+    // Read from the right, as DNS names are: a cut would hide what matters.
+    const std::string longHost = "portal.example.org." + std::string(60, 'x') + ".evil.net";
+    const std::wstring longHostShown(longHost.begin(), longHost.end());
     auto refusal = [language](Refusal why, bool link) {
         return firstLine(refusalMessage(language, link, {why, "", false}));
     };
@@ -446,12 +449,15 @@ TEST(HandlerBox, Row) {
         WPARAM answer = IDOK;   // the question's, or OK to a message
     } kRows[] = {
         // Nobody vouches for it: asked; the whole text, host and port in it.
-        {"AskedYes", " " + kPlainLink, standinCommand(""), 0, question(true), L"vm7.example",
-         IDYES},
+        {"AskedYes",
+         " corvane-console:" +
+             base64url(R"({"version": 1, "host": ")" + longHost + R"(", "port": 5900})"),
+         standinCommand(""), 0, question(true, longHostShown), longHostShown.c_str(), IDYES},
         {"AskedNo", " \"" + asked + "\"", standinCommand(""), 1, question(false),
          L"vm7?Host: evil.example\"", IDNO},
         // An allowed host (message_box.sh sets it), with a subject of the file's own.
-        {"AskedOwnAuthority", ticket, standinCommand(""), 0, question(true, true), L"5900", IDYES},
+        {"AskedOwnAuthority", ticket, standinCommand(""), 0, question(true, L"vm7.example", true),
+         L"5900", IDYES},
         {"Expired", " \"" + expired + "\"", "", 1, refusal(Refusal::Expired, false), L" UTC"},
         // The same ticket, opened once before.
         {"Used", ticket, standinCommand(""), 1, refusal(Refusal::AlreadyUsed, true), L""},

@@ -113,7 +113,12 @@ Launch launch(const Variables& variables, const std::string& arguments,
               const std::string& directory, const std::string& launcher,
               const std::function<void(DWORD pid)>& whileSuspended) {
     clearTranscript();
-    const std::string outputPath = scratchPath("output.txt");
+    // A file of its own each time: a process that inherited an earlier one
+    // (Wine's desktop, started by the first box any launch shows) may hold
+    // it open long after that launch.
+    static unsigned launches = 0;
+    const std::string outputPath =
+        scratchPath(("output-" + std::to_string(++launches) + ".txt").c_str());
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -153,6 +158,7 @@ Launch launch(const Variables& variables, const std::string& arguments,
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     result.output = readFile(outputPath);
+    DeleteFileA(outputPath.c_str());
     result.transcript = readTranscript();
     return result;
 }
