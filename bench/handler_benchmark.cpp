@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
             " corvane-console:" +
             wire::base64url(R"({"version": 1, "host": "vm7.example", "port": 5900, "securePort": )"
                             R"(5901, "password": "secret", "title": "Console", "caFile": )"
-                            R"("C:\ca.pem", "hostSubject": "CN=vm7", "jti": "bench-)" +
+                            R"("C:\\ca.pem", "hostSubject": "CN=vm7", "jti": "bench-)" +
                             own + "-" + std::to_string(pair) + "\"}");
         const Launch viaTicket = launch({}, ticket, "", handlerUnderTest());
         const bool handlerFirst = pair % 2 == 1;
@@ -148,10 +148,13 @@ int main(int argc, char** argv) {
         direct.push_back(seconds(viaLauncher));
         handled.push_back(seconds(viaHandler));
         added.push_back(handled.back() - direct.back());
-        if (viaTicket.exitCode == 0) {
-            ticketed.push_back(seconds(viaTicket));
-            recording.push_back(ticketed.back() - handled.back());
+        if (viaTicket.exitCode != 0) {
+            std::printf("pair %d: the ticket failed, exit %lu: %s\n", pair, viaTicket.exitCode,
+                        viaTicket.output.c_str());
+            return 1;
         }
+        ticketed.push_back(seconds(viaTicket));
+        recording.push_back(ticketed.back() - handled.back());
     }
     writePolicy(Json::object());
 

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <shellapi.h>
-#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -208,13 +207,12 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
     }
     if (row.contains("again")) { // a ticket: the same again is refused, and starts nothing
         writeFile(path, bytes);
-        clearTranscript();
         const Launch again = launch({}, " --quiet \"" + (via == "file" ? path : target) + "\"", "",
                                     handlerUnderTest());
         EXPECT_EQ(again.exitCode, 1u);
         EXPECT_NE(again.output.find(row["again"].get<std::string>()), std::string::npos)
             << again.output;
-        EXPECT_TRUE(readTranscript().empty());
+        EXPECT_TRUE(again.transcript.empty());
     }
     DeleteFileA(path.c_str());
     const Json ca = run.first("ca_file");
@@ -319,9 +317,7 @@ TEST(HandlerTicket, OpensOnce) {
 
     // The book's folder is a file: no record can be made there.
     clearTicketBook();
-    char local[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
-    const std::string book = std::string(local) + "\\Corvane\\Tickets";
+    const std::string book = ticketBook();
     writeFile(book, "");
     const Launch unrecorded = launch({}, " --quiet" + link("unrecorded"), "", handlerUnderTest());
     DeleteFileA(book.c_str());

@@ -2,6 +2,7 @@
 
 #include "launch_sequence.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdlib>
@@ -226,6 +227,24 @@ bool stopIfRunning(DWORD pid) {
     return running;
 }
 
+namespace {
+
+// A number as a DWORD, a string as a REG_SZ, true or false as one byte of
+// REG_BINARY.
+void setValue(HKEY key, const std::string& name, const Json& value) {
+    const DWORD number = value.is_number() ? value.get<DWORD>() : value == true;
+    const std::string text = value.is_string() ? value.get<std::string>() : "";
+    const DWORD type = value.is_number() ? REG_DWORD : value.is_string() ? REG_SZ : REG_BINARY;
+    RegSetValueExA(key, name.c_str(), 0, type,
+                   type == REG_SZ ? reinterpret_cast<const BYTE*>(text.c_str())
+                                  : reinterpret_cast<const BYTE*>(&number),
+                   type == REG_SZ      ? DWORD(text.size() + 1)
+                   : type == REG_DWORD ? 4
+                                       : 1);
+}
+
+} // namespace
+
 void writePolicy(const Json& policy) {
     const std::string kKey = "Software\\Policies\\Corvane\\Remote Console";
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
@@ -239,45 +258,30 @@ void writePolicy(const Json& policy) {
             RegCreateKeyExA(level == "machine" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
                             (kKey + (value.is_array() ? "\\" + name : "")).c_str(), 0, nullptr, 0,
                             KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
-            const DWORD number = value.is_number() ? value.get<DWORD>() : 0;
-            const std::string text = value.is_string() ? value.get<std::string>() : "";
             for (std::size_t i = 0; value.is_array() && i < value.size(); ++i) {
-                const std::string entry = value[i].is_string() ? value[i].get<std::string>() : "";
-                const DWORD entryNumber = value[i].is_number() ? value[i].get<DWORD>() : 0;
-                RegSetValueExA(key, std::to_string(i + 1).c_str(), 0,
-                               value[i].is_string() ? REG_SZ : REG_DWORD,
-                               value[i].is_string() ? reinterpret_cast<const BYTE*>(entry.c_str())
-                                                    : reinterpret_cast<const BYTE*>(&entryNumber),
-                               value[i].is_string() ? DWORD(entry.size() + 1) : sizeof entryNumber);
+                setValue(key, std::to_string(i + 1), value[i]);
             }
-            if (value.is_number()) {
-                RegSetValueExA(key, name.c_str(), 0, REG_DWORD,
-                               reinterpret_cast<const BYTE*>(&number), sizeof number);
-            } else if (value.is_string()) {
-                RegSetValueExA(key, name.c_str(), 0, REG_SZ,
-                               reinterpret_cast<const BYTE*>(text.c_str()), DWORD(text.size() + 1));
-            } else if (value.is_boolean()) {
-                const BYTE byte = value.get<bool>() ? 1 : 0;
-                RegSetValueExA(key, name.c_str(), 0, REG_BINARY, &byte, 1);
+            if (!value.is_array()) {
+                setValue(key, name, value);
             }
             RegCloseKey(key);
         }
     }
 }
 
-void clearTicketBook() {
+std::string ticketBook() {
     char local[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
-    const std::string book = std::string(local) + "\\Corvane\\Tickets";
-    WIN32_FIND_DATAA found = {};
-    HANDLE search = FindFirstFileA((book + "\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-        DeleteFileA((book + "\\" + found.cFileName).c_str());
-    }
-    if (search != INVALID_HANDLE_VALUE) {
-        FindClose(search);
-    }
-    RemoveDirectoryA(book.c_str());
+    return std::string(local) + "\\Corvane\\Tickets";
+}
+
+void clearTicketBook() {
+    const std::string book = ticketBook() + '\0'; // a list of one
+    SHFILEOPSTRUCTA removal = {};
+    removal.wFunc = FO_DELETE;
+    removal.pFrom = book.c_str();
+    removal.fFlags = FOF_NO_UI;
+    SHFileOperationA(&removal);
 }
 
 } // namespace e2e

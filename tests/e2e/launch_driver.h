@@ -63,7 +63,8 @@ void writePolicy(const Json& policy);
 // registry views to the 64-bit one; anywhere else they run, and fail on a
 // system with one view.
 bool oneRegistryView();
-// The user's book of used tickets, emptied: tickets of earlier runs gone.
+// The user's book of used tickets, and the same emptied: earlier runs' gone.
+std::string ticketBook();
 void clearTicketBook();
 
 // `whileSuspended` runs once the launcher's process exists, before it runs.

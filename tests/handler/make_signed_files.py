@@ -230,13 +230,14 @@ def rows(keys):
     ]
     # A password anywhere the handler could read one deletes the file; the
     # same file without one is kept.
-    def padded(data):
-        """base64url with its padding: the JSON grown by spaces to need two '='."""
+    def padded(more):
+        """base64url with '==' and a '-' (title "?>"), which standard base64 has not."""
+        data = payload(title="?>?>", **more)
         return base64.urlsafe_b64encode(data + b" " * ((1 - len(data)) % 3)).decode()
 
     for name, verdict, says, make in (
             ("PaddedPayload", "SignatureMalformed", SAYS["SignatureMalformed"],
-             lambda more: file_text((b64u(b"{}"), padded(payload(**more)), "x"))),
+             lambda more: file_text((b64u(b"{}"), padded(more), "x"))),
             ("ObjectPayload", "WrongType", "\"payload\" has the wrong type",
              lambda more: json.dumps({"protected": "e30", "payload": json.loads(payload(**more)),
                                       "signature": "x"})),
