@@ -210,11 +210,12 @@ const Phrase kPhrases[] = {
     {Say::AskOwnAuthority, {L"It brings its own certificate authority or certificate subject, so the host is not checked against the ones your administrator trusts.",
                             L"它自带证书颁发机构或证书主题，因此不会按照管理员信任的证书来核验该主机。",
                             L"它自帶憑證授權單位或憑證主體，因此不會依照管理員信任的憑證來核驗這部主機。"}},
-    // For a ticket's lifetime: the clocks, for the administrator.
+    // For a ticket's lifetime: the clocks, for the administrator; English
+    // puts a space between sentences, Chinese none.
     {Say::ClockIs, {L"This computer's time is ", L"此计算机的时间是 ", L"這部電腦的時間是 "}},
-    {Say::ValidFrom, {L"The file is valid from ", L"该文件的生效时间是 ", L"此檔案的生效時間是 "}},
-    {Say::ValidUntil, {L"The file is valid until ", L"该文件的失效时间是 ", L"此檔案的失效時間是 "}},
-    {Say::ClockAdvice, {L"Five minutes either way are allowed; a wrong clock, here or on the portal, is the usual cause.",
+    {Say::ValidFrom, {L" The file is valid from ", L"该文件的生效时间是 ", L"此檔案的生效時間是 "}},
+    {Say::ValidUntil, {L" The file is valid until ", L"该文件的失效时间是 ", L"此檔案的失效時間是 "}},
+    {Say::ClockAdvice, {L" Five minutes either way are allowed; a wrong clock, here or on the portal, is the usual cause.",
                         L"允许前后五分钟的误差；本机或门户的时钟不准是最常见的原因。",
                         L"允許前後五分鐘的誤差；本機或入口網站的時鐘不準是最常見的原因。"}},
     {Say::Utc, {L" UTC.", L" UTC。", L" UTC。"}},
@@ -348,14 +349,14 @@ std::wstring refusalMessage(Language language, bool link, const Verdict& verdict
     message += L"\n\n" + in(language, Say::ForAdministrator) + L"\n" + in(language, Say::ClockIs) +
                utcTime(particulars.now) + in(language, Say::Utc);
     if (particulars.notBefore != kNoTime) {
-        message += L" " + in(language, Say::ValidFrom) + utcTime(particulars.notBefore) +
-                   in(language, Say::Utc);
+        message +=
+            in(language, Say::ValidFrom) + utcTime(particulars.notBefore) + in(language, Say::Utc);
     }
     if (particulars.expires != kNoTime) {
-        message += L" " + in(language, Say::ValidUntil) + utcTime(particulars.expires) +
-                   in(language, Say::Utc);
+        message +=
+            in(language, Say::ValidUntil) + utcTime(particulars.expires) + in(language, Say::Utc);
     }
-    return message + L" " + in(language, Say::ClockAdvice);
+    return message + in(language, Say::ClockAdvice);
 }
 
 std::wstring utcTime(std::int64_t seconds) {
