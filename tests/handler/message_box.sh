@@ -5,9 +5,12 @@
 # run is told the UI language it must get and the message table's column.
 # The question rows without a policy (AskedOwnAuthority: with the host
 # allowed); the others with one that opens all.
+# It runs in the prefix CORVANE_WINE_PREFIX names, with a server of its own.
 #   message_box.sh WINE_RUN HANDLER_E2E_TESTS VENDOR_KEY
 set -eu
-exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
+"$1" --start-server
+trap '"$1" --stop-server' EXIT
+xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
     set -eu
     wine_run=$0 tests=$1 vendor=$2 status=0
     policy="HKCU\\Software\\Policies\\Corvane\\Remote Console"
