@@ -3,9 +3,8 @@
 # and Traditional (Taiwan) Chinese, which Wine takes from the locale, all at
 # once; the ten-second row in Singapore's, Hong Kong's and Macao's too. Each
 # run is told the UI language it must get and the message table's column.
-# The question rows without a policy (AskedOwnAuthority: with the host
-# allowed); the others with one that opens all.
-# It runs in the prefix CORVANE_WINE_PREFIX names, with a server of its own.
+# The question rows without a policy (AskedOwnAuthority: the host allowed),
+# the others with one that opens all; in CORVANE_WINE_PREFIX, its own server.
 #   message_box.sh WINE_RUN HANDLER_E2E_TESTS VENDOR_KEY
 set -eu
 "$1" --start-server
