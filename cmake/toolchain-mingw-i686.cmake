@@ -21,6 +21,7 @@ function(_corvane_require variable program package)
 endfunction()
 
 _corvane_require(_mingw_rc ${_mingw}-windres binutils-mingw-w64-i686)
+_corvane_require(CORVANE_WINDMC ${_mingw}-windmc binutils-mingw-w64-i686)
 _corvane_require(_mingw_gcc ${_mingw}-gcc-win32 gcc-mingw-w64-i686-win32)
 _corvane_require(_mingw_gxx ${_mingw}-g++-win32 g++-mingw-w64-i686-win32)
 set(CMAKE_RC_COMPILER ${_mingw_rc})

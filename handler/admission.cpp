@@ -34,18 +34,18 @@ Admission admit(const Reading& reading, const Connection& connection, const poli
         return refuse(Refusal::HostNotAllowed);
     }
     if (trusted) {
-        return {Action::Open, Refusal::None, false};
+        return {Action::Open, Refusal::None, false, Grounds::TrustedPublisher};
     }
     // The host is the administrator's; whom it must prove itself to is not.
     const bool ownAuthority = !connection.ca.empty() || !connection.hostSubject.empty();
     if (hostsListed && !ownAuthority) {
-        return {Action::Open, Refusal::None, false};
+        return {Action::Open, Refusal::None, false, Grounds::AllowedHost};
     }
     switch (policy::unverifiedAction(policy)) {
     case policy::kRefuse:
         return refuse(Refusal::Unverified);
     case policy::kOpen:
-        return {Action::Open, Refusal::None, false};
+        return {Action::Open, Refusal::None, false, Grounds::UnverifiedFiles};
     case policy::kAsk:
         break;
     }

@@ -17,12 +17,16 @@ namespace handler {
 
 enum class Action { Open, Ask, Refuse };
 
+// Why a file opens: the administrator's log says.
+enum class Grounds { TrustedPublisher, AllowedHost, UnverifiedFiles, UserSaidYes };
+
 struct Admission {
     Action action = Action::Open;
     Refusal refusal = Refusal::None; // why, when refused
     // For an allowed host, but with a certificate authority or subject of
     // the file's own: the question says so.
     bool ownAuthority = false;
+    Grounds grounds = Grounds::UserSaidYes; // when opened; asked, once the user says Yes
 };
 
 // `canAsk`: false with --quiet, where nobody could answer; `now`: seconds

@@ -21,6 +21,7 @@
 #include "client_checks.h"
 #include "connection_reading.h"
 #include "console_start.h"
+#include "decision_log.h"
 #include "messages.h"
 #include "signature_check.h"
 #include "ticket_book.h"
@@ -122,12 +123,14 @@ int main() {
     std::wstring leftBehind; // a password file that could not be deleted
     const std::string link = wideToUtf8(target);
     const bool isLinkTarget = isLink(link);
+    const Facts facts{isLinkTarget ? L"link" : target, connection, reading};
     if (isLinkTarget) {
         reading = readLink(link, utf8ToAnsi, verifySignature, connection);
     } else {
         std::string bytes;
         const unsigned long error = readFile(target, bytes);
         if (error != 0) {
+            logUnreadable(facts, error);
             tell(unreadableMessage(tell.language, error));
             return 1;
         }
@@ -149,6 +152,7 @@ int main() {
     auto refuse = [&](Refusal refusal) {
         Verdict verdict = reading.verdict;
         verdict.refusal = refusal;
+        logRefused(facts, verdict, particulars.error);
         tell(andLeftBehind(refusalMessage(tell.language, isLinkTarget, verdict, particulars)));
         return 1;
     };
@@ -168,6 +172,7 @@ int main() {
         // No is the default: a user who presses Enter has not agreed.
         if (MessageBoxW(nullptr, question.c_str(), kCaption,
                         MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND) != IDYES) {
+            logDeclined(facts);
             if (!leftBehind.empty()) {
                 tell(leftBehind, MB_ICONWARNING);
             }
@@ -180,7 +185,11 @@ int main() {
         return refuse(use);
     }
 
+    logOpened(facts, admission.grounds);
     const ConsoleRun run = openConsole(connection);
+    if (run.opened != Opened::Ran) {
+        logNotStarted(facts, run);
+    }
     if (run.opened == Opened::LauncherNotStarted) {
         tell(andLeftBehind(launcherMissingMessage(tell.language, run.launcherPath, run.error)));
         return -1;
@@ -192,6 +201,7 @@ int main() {
     if (run.status != 0) {
         std::wstring findings;
         const LaunchProblem problem = diagnose(findings);
+        logNotStarted(facts, run, problem);
         tell(andLeftBehind(
             launchFailedMessage(tell.language, problem, findings, checkToolInstalled())));
     } else if (!leftBehind.empty()) {

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -101,6 +102,49 @@ void registerBrowser(bool add) {
     }
 }
 
+// The guide's table of events: each reason's ID and type.
+struct Documented {
+    unsigned id = 0, type = 0;
+};
+std::map<std::string, Documented> documentedEvents() {
+    const std::map<std::string, unsigned> kTypes = {{"Information", EVENTLOG_INFORMATION_TYPE},
+                                                    {"Warning", EVENTLOG_WARNING_TYPE},
+                                                    {"Error", EVENTLOG_ERROR_TYPE}};
+    std::map<std::string, Documented> events;
+    std::istringstream lines(readFile("Z:" CORVANE_GUIDE));
+    for (std::string line; std::getline(lines, line);) {
+        char type[16], reason[40];
+        unsigned id = 0;
+        if (std::sscanf(line.c_str(), "| %u | %15s | `%39[A-Za-z]` |", &id, type, reason) == 3) {
+            events[reason] = {id, kTypes.at(type)};
+        }
+    }
+    return events;
+}
+const std::map<std::string, Documented> kEvents = documentedEvents();
+
+// A run's one event, since `mark`: the guide's for `reason`, in the user's
+// name, about what came `from` where, for `host` (empty: unchecked), and
+// none of `secrets`.
+void expectEvent(std::size_t mark, const std::string& reason, const std::string& from,
+                 const std::string& host, const std::vector<std::string>& secrets) {
+    const std::vector<LoggedEvent> events = eventsSince(mark);
+    ASSERT_EQ(events.size(), 1u) << reason;
+    const LoggedEvent& event = events[0];
+    ASSERT_EQ(event.strings.size(), 7u) << reason;
+    EXPECT_EQ(event.id & 0xFFFF, kEvents.at(reason).id) << reason;
+    EXPECT_EQ(event.type, kEvents.at(reason).type) << reason;
+    EXPECT_TRUE(event.user);
+    EXPECT_EQ(event.strings[6].rfind(reason, 0), 0u) << event.strings[6];
+    EXPECT_EQ(event.strings[3], from);
+    EXPECT_TRUE(host.empty() || event.strings[0] == host) << event.strings[0];
+    for (const std::string& string : event.strings) {
+        for (const std::string& secret : secrets) {
+            EXPECT_EQ(string.find(secret), std::string::npos) << string;
+        }
+    }
+}
+
 // As a browser hands over a download or a link: ShellExecuteEx with the
 // "open" verb, in the download's folder. The handler's exit status.
 DWORD shellOpen(const std::string& target) {
@@ -147,8 +191,10 @@ protected:
             SetEnvironmentVariableA(name.c_str(), value.c_str());
         }
         SetEnvironmentVariableW(L"CORVANE_PROBE", kProbe);
+        SetEnvironmentVariableA("WINEDEBUG", kTraceEvents);
     }
     static void TearDownTestSuite() {
+        SetEnvironmentVariableA("WINEDEBUG", "-all");
         registerBrowser(false);
         writePolicy(Json::object());
         deleteClientKey();
@@ -159,7 +205,8 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
     ASSERT_EQ(GetACP(), 1252u) << "the expected bytes are Windows-1252's";
     const Json& row = GetParam();
     const std::string via = row["via"];
-    const bool accepted = row["verdict"] == "accepted";
+    const std::string verdict = row["verdict"];
+    const bool accepted = kEvents.at(verdict).type == EVENTLOG_INFORMATION_TYPE;
     const std::string bytes = row.value("text", "") + fromHex(row.value("hex", "")) +
                               std::string(row.value("pad", 0u), ' ');
     const std::string path =
@@ -177,6 +224,7 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
                                                                   : FILE_ATTRIBUTE_NORMAL);
 
     DWORD status = STILL_ACTIVE;
+    const std::size_t mark = traceMark();
     if (via == "argument" || via == "rawargument") {
         ASSERT_GT(target.size(), 256u) << "longer than the shell passes on: given as the argument";
         status = launch(kStray, " " + target, "", handlerUnderTest()).exitCode;
@@ -185,6 +233,14 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
         status = shellOpen(target);
     }
     EXPECT_EQ(status, accepted ? 0u : 1u);
+    const Json file = Json::parse(bytes, nullptr, false); // a signed link is none
+    const std::string from = via == "file" ? path : "link";
+    // Never the password or the CA's text; an opened file's host. Asked
+    // without a display, the box answers at once, and not Yes.
+    const std::vector<std::string> secrets = {
+        file.is_object() ? file.value("password", "\n") : "\n", "BEGIN CERTIFICATE"};
+    expectEvent(mark, verdict == "NotAsked" ? "UserSaidNo" : verdict, from,
+                accepted ? row.value("host", "vm7.example") : "", secrets);
     const bool deleted = via == "file" && row["deleted"].get<bool>();
     EXPECT_EQ(!exists(path), deleted) << "deleted if and only if it held a password";
     if (!deleted) {
@@ -231,7 +287,6 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
     }
     EXPECT_EQ(run.first("start").value("cwd", ""), std::getenv("USERPROFILE"));
     EXPECT_EQ(run.first("exit").value("code", -1), 0);
-    const Json file = Json::parse(bytes, nullptr, false); // a signed link is none
     const std::string pem = file.is_object() ? file.value("ca", "") : "";
     if (!pem.empty()) {
         const std::string caPath = ca.value("path", "");
@@ -486,7 +541,15 @@ TEST(HandlerBox, Row) {
         if (std::string(row.name) == "Used") {
             EXPECT_EQ(launch({}, " --quiet" + row.arguments, "", handlerUnderTest()).exitCode, 0u);
         }
+        SetEnvironmentVariableA("WINEDEBUG", kTraceEvents);
+        const std::size_t mark = traceMark();
         const Shown shown = showBox(desktopOfOurOwn(), row.arguments, row.answer);
+        if (row.answer != IDOK) { // the user's answer, on the administrator's record
+            const bool link = row.arguments.find(" corvane-console:") == 0;
+            expectEvent(mark, row.answer == IDYES ? "UserSaidYes" : "UserSaidNo",
+                        link ? "link" : asked,
+                        std::string(row.name) == "AskedYes" ? longHost : "vm7.example", {"pw"});
+        }
         DeleteFileA(refused.c_str());
         DeleteFileA(expired.c_str());
         EXPECT_EQ(!DeleteFileA(asked.c_str()), row.arguments.find(asked) != std::string::npos)

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -162,6 +163,58 @@ Launch launch(const Variables& variables, const std::string& arguments,
     DeleteFileA(outputPath.c_str());
     result.transcript = readTranscript();
     return result;
+}
+
+// "....:fixme:advapi:ReportEventW (log,type,category,id,sid,count,...)", then
+// a "....:trace:eventlog:ReportEventW L"text"" line for each string, in
+// Wine's escapes: \\, \" and \xNNNN.
+std::string tracePath() {
+    const char* path = std::getenv("CORVANE_EVENT_TRACE");
+    return path != nullptr ? std::string("Z:") + path : "";
+}
+
+std::size_t traceMark() {
+    return readFile(tracePath()).size();
+}
+
+std::vector<LoggedEvent> eventsSince(std::size_t mark) {
+    std::vector<LoggedEvent> events;
+    const std::string trace = readFile(tracePath());
+    std::istringstream lines(trace.substr(std::min(mark, trace.size())));
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t at = line.find(":advapi:ReportEventW (");
+        if (at != std::string::npos) {
+            std::vector<std::string> fields;
+            std::istringstream call(line.substr(line.find('(', at) + 1));
+            for (std::string field; std::getline(call, field, ',');) {
+                fields.push_back(field);
+            }
+            events.push_back({static_cast<unsigned>(std::stoul(fields.at(1), nullptr, 16)),
+                              static_cast<unsigned>(std::stoul(fields.at(3), nullptr, 16)),
+                              std::stoul(fields.at(4), nullptr, 16) != 0,
+                              {}});
+            continue;
+        }
+        at = line.find(":eventlog:ReportEventW L\"");
+        if (at == std::string::npos || events.empty()) {
+            continue;
+        }
+        std::wstring text;
+        for (std::size_t i = at + 25; i + 1 < line.size(); ++i) {
+            if (line[i] == '\\' && line[i + 1] == 'x') {
+                text += static_cast<wchar_t>(std::stoul(line.substr(i + 2, 4), nullptr, 16));
+                i += 5;
+            } else {
+                text += static_cast<wchar_t>(line[i] == '\\' ? line[++i] : line[i]);
+            }
+        }
+        std::string bytes(text.size() * 3, '\0');
+        bytes.resize(static_cast<std::size_t>(
+            WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0],
+                                static_cast<int>(bytes.size()), nullptr, nullptr)));
+        events.back().strings.push_back(bytes);
+    }
+    return events;
 }
 
 void clearTranscript() {

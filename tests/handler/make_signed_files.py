@@ -18,6 +18,9 @@ import time
 import uuid
 
 
+# Why a file opened, the verdicts of those that did: the reasons their
+# events give.
+OPENED = ("TrustedPublisher", "AllowedHost", "UnverifiedFiles", "UserSaidYes")
 # What the handler's message says, by refusal.
 SAYS = {"SignatureInvalid": "it was changed after it was signed",
         "SignatureAlgorithm": "only RS256 and ES256",
@@ -136,16 +139,16 @@ def rows(keys):
     ec_parts = sign(keys, "ec", payload())
     table = [
         # Accepted without a question.
-        ("TrustedRs256File", signed("rsa", payload()), trusted, "accepted"),
-        ("TrustedEs256File", signed("ec", payload()), {"user": trust_all}, "accepted"),
+        ("TrustedRs256File", signed("rsa", payload()), trusted, "TrustedPublisher"),
+        ("TrustedEs256File", signed("ec", payload()), {"user": trust_all}, "TrustedPublisher"),
         ("TrustedEs256Link", link(*sign(keys, "ec", payload())),
-         {"machine": {"TrustedPublishers": [ec_written]}}, "accepted"),
-        ("AllowedHostMachine", text(), {"machine": wildcard}, "accepted"),
-        ("AllowedHostUser", text(), {"user": {"AllowedHosts": ["VM7.Example.Org."]}}, "accepted"),
-        ("AllowedHostInCapitals", text(host="VM7.EXAMPLE.ORG"), {"user": wildcard}, "accepted"),
+         {"machine": {"TrustedPublishers": [ec_written]}}, "TrustedPublisher"),
+        ("AllowedHostMachine", text(), {"machine": wildcard}, "AllowedHost"),
+        ("AllowedHostUser", text(), {"user": {"AllowedHosts": ["VM7.Example.Org."]}}, "AllowedHost"),
+        ("AllowedHostInCapitals", text(host="VM7.EXAMPLE.ORG"), {"user": wildcard}, "AllowedHost"),
         ("UnverifiedOpenMachine", text(), {"machine": {"UnverifiedFiles": 2}, "user": refusing},
-         "accepted"),
-        ("UnverifiedOpenUser", text(), opening, "accepted"),
+         "UnverifiedFiles"),
+        ("UnverifiedOpenUser", text(), opening, "UnverifiedFiles"),
         # Refused, and never asked about.
         ("SignatureOverOtherBytes", signed("rsa", payload(), over=payload(port=5901)), trusted,
          "SignatureInvalid"),
@@ -217,15 +220,15 @@ def rows(keys):
         ("AllowedHostWithItsOwnCaRefused", text(hostSubject="CN=vm7.example.org"),
          {"machine": {**wildcard, **refusing}}, "Unverified"),
         # Tickets: their lifetime by this computer's clock, and one use each.
-        ("TicketUsedTwice", signed("rsa", payload()), trusted, "accepted", "", "AlreadyUsed"),
-        ("TicketWithinTheSkew", signed("rsa", payload(exp=-120)), trusted, "accepted"),
+        ("TicketUsedTwice", signed("rsa", payload()), trusted, "TrustedPublisher", "", "AlreadyUsed"),
+        ("TicketWithinTheSkew", signed("rsa", payload(exp=-120)), trusted, "TrustedPublisher"),
         ("TicketExpired", signed("rsa", payload(exp=-600)), trusted, "Expired"),
         ("TicketNotYetValid", signed("rsa", payload(nbf=now + 3600, exp=7200)), trusted,
          "NotYetValid"),
         ("TicketForTwoDays", signed("ec", payload(exp=2 * 86400)), trusted, "TooLongLived"),
         ("TrustedWithoutExpiry", signed("rsa", payload(exp=None)), trusted, "Unticketed"),
         ("TrustedWithoutId", signed("rsa", payload(jti=False)), trusted, "Unticketed"),
-        ("UnsignedTicketUsedTwice", text(exp=None), opening, "accepted", "", "AlreadyUsed"),
+        ("UnsignedTicketUsedTwice", text(exp=None), opening, "UnverifiedFiles", "", "AlreadyUsed"),
         ("UnsignedTicketExpired", text(exp=-3600), opening, "Expired"),
     ]
     # A password anywhere the handler could read one deletes the file; the
@@ -258,7 +261,7 @@ def rows(keys):
             row["again"] = SAYS[says[1]]
         if name.endswith("Password"):  # about deleting, in shapes no schema describes
             row["schema"] = False
-        if verdict == "accepted":
+        if verdict in OPENED:
             row["host"] = json.loads(text if text.startswith("{") else "{}").get(
                 "host", "vm7.example.org")
         yield row

@@ -26,6 +26,7 @@ xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
         pids=""
         for language in $languages; do
             LC_ALL=${language%%:*}.UTF-8 CORVANE_EXPECT_LANGUAGE=${language#*:} \
+                CORVANE_EVENT_TRACE="$(dirname "$wine_run")/box-events-${language%%:*}.log" \
                 CORVANE_BOX_ROW=$row GTEST_FILTER=HandlerBox.Row "$wine_run" "$tests" &
             pids="$pids $!"
         done
