@@ -38,11 +38,11 @@ guid() {
         "${h:17:3}" "${h:20:12}" | tr a-f A-F
 }
 inputs=$( (cd "$work/stage" && sha256sum "${files[@]}") | cat - "$here/corvane-r.wxs" | sha256sum | cut -c1-64)
-inputs="$version $corvane_product $corvane_company $inputs"
+inputs="$version $corvane_product $corvane_company $corvane_event_source $inputs"
 
 # wixl takes file sources relative to the folder it runs in.
 (cd "$work" && wixl -a x86 -D Version="$version" -D ProductCode="$(guid product "$inputs")" \
-    -D Product="$corvane_product" -D Manufacturer="$corvane_company" \
+    -D Product="$corvane_product" -D Manufacturer="$corvane_company" -D EventSource="$corvane_event_source" \
     -D Stage=stage -o "$out" "$here/corvane-r.wxs")
 msibuild "$out" -s "$corvane_product $version" "$corvane_company" "Intel;1033" \
     "{$(guid package "$inputs")}"

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -239,6 +240,35 @@ TEST(CheckTool, ReportsTheHandlersPolicy) {
     }
     writePolicy(Json::object());
     deleteClientKey();
+}
+
+// Whether the handler's events reach Event Viewer in words: its source
+// registered, naming a message file that exists.
+TEST(CheckTool, ReportsTheEventSource) {
+    const char kKey[] =
+        "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Corvane Remote Console";
+    const std::pair<const char*, const char*> kSources[] = {
+        {nullptr, "warn  events: the event source \"Corvane Remote Console\" is not registered"},
+        {"C:\\missing\\corvane-r-open.exe", "warn  events: the event source \"Corvane Remote "
+                                            "Console\" names the message file \"C:\\missing\\"},
+        {"%SystemRoot%\\system32\\kernel32.dll",
+         "ok    events: the event source \"Corvane Remote Console\" is registered, its words in "
+         "C:\\windows\\system32\\kernel32.dll"},
+    };
+    for (const auto& [file, line] : kSources) {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+        HKEY key = nullptr;
+        if (file != nullptr &&
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr) == ERROR_SUCCESS) {
+            RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ,
+                           reinterpret_cast<const BYTE*>(file), DWORD(std::strlen(file) + 1));
+            RegCloseKey(key);
+        }
+        const Launch run = launch({}, "", "", checkToolUnderTest());
+        EXPECT_NE(run.output.find("\n" + std::string(line)), std::string::npos) << run.output;
+    }
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
 }
 
 } // namespace

@@ -2,13 +2,15 @@
 # Every shipped program as Windows XP's loader and Explorer see it: a 32-bit
 # image stating Windows 5.1 as its minimum, with no link timestamp, a
 # version resource and a manifest (its lines of expected_image.txt), and
-# imports only of functions that XP SP3 has (xp_imports.txt).
-#   check_image.sh OBJDUMP WINDRES VERSION IMAGE...
+# imports only of functions that XP SP3 has (xp_imports.txt); the handler
+# with a message table that has every event ID of the guide's table in
+# English, Simplified and Traditional Chinese.
+#   check_image.sh OBJDUMP WINDRES VERSION GUIDE IMAGE...
 # CORVANE_LAUNCHER_UNDER_TEST and CORVANE_STANDIN_UNDER_TEST, when set, name
 # another build's launcher and stand-in instead.
 set -eu
-objdump=$1 windres=$2 version=$3
-shift 3
+objdump=$1 windres=$2 version=$3 guide=$4
+shift 4
 here=$(dirname "$0")
 fields=$(echo "$version" | sed 's/\./, /g')
 allowed=$(awk '!/^#/ && NF == 2 { print toupper($1) ":" $2 }' "$here/xp_imports.txt")
@@ -43,6 +45,18 @@ EXPECTED
     for pair in $imports; do
         printf '%s\n' "$allowed" | grep -qxF "$pair" || fail "import not allowed on XP SP3: $pair"
     done
+    if [ "$name" = corvane-r-open.exe ]; then
+        documented=$(sed -n 's/^| \([0-9]\{4\}\) | \(Information\|Warning\|Error\) | .*/\1/p' "$guide" | sort)
+        [ -n "$documented" ] || fail "no event IDs found in $guide"
+        for language in "9, 1" "4, 2" "4, 1"; do
+            found=$("$windres" -i "$image" -O rc |
+                awk -v block="LANGUAGE $language" '/^LANGUAGE / { inside = $0 == block }
+                    inside && $1 == "MessageId" { print $3 }' |
+                while read -r id; do echo $((id & 0xFFFF)); done | sort)
+            [ "$found" = "$documented" ] ||
+                fail "the message table in LANGUAGE $language is not the guide's events:" $found
+        done
+    fi
     [ "$failures" -ne "$before" ] || echo "ok    $name ($(echo "$imports" | wc -l) imports)"
 done
 

@@ -76,6 +76,10 @@ registration() { { wine cmd /c registration.bat 2>/dev/null || true; } | tr -d '
     /^    / { print key "|" ($2 == "(Default)" ? "" : $2) "|" $4 }' | sort; }
 registered=$(grep -v '^#' "$source_dir/tests/support/browser_registration.txt" |
     sed 's/{handler}/C:\\Program Files (x86)\\Corvane\\corvane-r-open.exe/' | sort)
+# The handler's event source, with the handler's feature only, and gone after it.
+event_source() { { wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Corvane Remote Console' \
+    2>/dev/null || true; } | tr -d '\r' | awk -F '    ' '/^HKEY_/ { print "key" } /^    / { print $2 "|" $3 "|" $4 }'; }
+source_value="EventMessageFile|REG_SZ|C:\Program Files (x86)\Corvane\corvane-r-open.exe"
 want() { echo "view 32:"; [ -z "$1" ] || printf ' %s\n' "DisplayName REG_SZ Corvane Remote Console Client" \
     "DisplayVersion REG_SZ $1" "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1" "Publisher REG_SZ Corvane"; echo "view 64:"; }
 # A signed and timestamped build, for the last section, meanwhile: a
@@ -126,6 +130,8 @@ while IFS='|' read -r args code listed expected browser; do
     if [ "$browser" = none ]; then keys=$(registration) want_keys=""
     else keys=$(registration | grep '|' || true) want_keys=$registered; fi
     [ "$keys" = "$want_keys" ] || fail "msiexec $args: the browser registration reads: ${keys:-nothing}"
+    want_source=$([ "$browser" = none ] || printf '%s\n' key "$source_value" "TypesSupported|REG_DWORD|0x7")
+    [ "$(event_source)" = "$want_source" ] || fail "msiexec $args: the event source reads: $(event_source)"
     [ "$browser" != open ] || open_console || fail "msiexec $args: starting a connection file opened no console"
     left=$([ -n "$listed" ] || snapshot | diff before - | grep -Ev '^([^<>]|> (\[.*\])?$|> drive_c/windows/Installer$)' || true)
     [ -z "$left" ] || fail "msiexec $args left behind: $left"

@@ -10,12 +10,14 @@
 // same ten attempts a second apart, and tells who serves it; it sends
 // nothing on the pipe and reads no SPICE_ parameter, so it never handles a
 // password. The client is ended afterwards unless --keep-client. Last, the
-// connection handler's policy: what is set, where, and what is wrong in it.
+// connection handler's policy: what is set, where, and what is wrong in it;
+// and whether its events reach Event Viewer in words.
 //
 // Exit status: 0 when a launch would succeed, 1 when it would not, 3 when
 // it would but the handler's policy is misconfigured, 2 for a command line
 // it does not understand.
 #include "client_checks.h"
+#include "event_source_check.h"
 #include "pipe_checks.h"
 #include "policy_checks.h"
 #include "report.h"
@@ -71,6 +73,7 @@ int main(int argc, char** argv) {
         }
     }
     check::checkPolicy(report, policy::readPolicy());
+    check::checkEventSource(report);
     if (options.start) {
         return report.print(options.json, "a launch would succeed", "a launch would fail");
     }
