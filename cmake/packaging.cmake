@@ -14,7 +14,8 @@ install(CODE [[
     set(sums "")
     foreach(file corvane-r.exe corvane-r-open.exe tools/client-standin.exe tools/corvane-r-check.exe README.md
                  DEPLOYMENT.md LICENSE policy-templates/corvane.admx
-                 policy-templates/en-US/corvane.adml policy-templates/zh-CN/corvane.adml)
+                 policy-templates/en-US/corvane.adml policy-templates/zh-CN/corvane.adml
+                 policy-templates/zh-TW/corvane.adml)
         file(SHA256 "${root}/${file}" hash)
         string(APPEND sums "${hash}  ${file}\n")
     endforeach()

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -245,8 +244,9 @@ TEST(CheckTool, ReportsTheHandlersPolicy) {
 // Whether the handler's events reach Event Viewer in words: its source
 // registered, naming a message file that exists.
 TEST(CheckTool, ReportsTheEventSource) {
-    const char kKey[] =
-        "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Corvane Remote Console";
+    const std::string reg = "C:\\windows\\system32\\reg.exe",
+                      key = " \"HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\C"
+                            "orvane Remote Console\"";
     const std::pair<const char*, const char*> kSources[] = {
         {nullptr, "warn  events: the event source \"Corvane Remote Console\" is not registered"},
         {"C:\\missing\\corvane-r-open.exe", "warn  events: the event source \"Corvane Remote "
@@ -256,19 +256,14 @@ TEST(CheckTool, ReportsTheEventSource) {
          "C:\\windows\\system32\\kernel32.dll"},
     };
     for (const auto& [file, line] : kSources) {
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
-        HKEY key = nullptr;
-        if (file != nullptr &&
-            RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr) == ERROR_SUCCESS) {
-            RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ,
-                           reinterpret_cast<const BYTE*>(file), DWORD(std::strlen(file) + 1));
-            RegCloseKey(key);
+        launch({}, " delete" + key + " /f", "", reg);
+        if (file != nullptr) {
+            launch({}, " add" + key + " /v EventMessageFile /t REG_EXPAND_SZ /d " + file, "", reg);
         }
         const Launch run = launch({}, "", "", checkToolUnderTest());
         EXPECT_NE(run.output.find("\n" + std::string(line)), std::string::npos) << run.output;
     }
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+    launch({}, " delete" + key + " /f", "", reg);
 }
 
 } // namespace

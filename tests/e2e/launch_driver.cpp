@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -116,8 +117,7 @@ Launch launch(const Variables& variables, const std::string& arguments,
               const std::function<void(DWORD pid)>& whileSuspended) {
     clearTranscript();
     // A file of its own each time: a process that inherited an earlier one
-    // (Wine's desktop, started by the first box any launch shows) may hold
-    // it open long after that launch.
+    // (Wine's desktop, which the first box starts) may still hold it open.
     static unsigned launches = 0;
     const std::string outputPath =
         scratchPath(("output-" + std::to_string(++launches) + ".txt").c_str());
@@ -165,54 +165,38 @@ Launch launch(const Variables& variables, const std::string& arguments,
     return result;
 }
 
-// "....:fixme:advapi:ReportEventW (log,type,category,id,sid,count,...)", then
-// a "....:trace:eventlog:ReportEventW L"text"" line for each string, in
-// Wine's escapes: \\, \" and \xNNNN.
-std::string tracePath() {
+std::string trace() {
     const char* path = std::getenv("CORVANE_EVENT_TRACE");
-    return path != nullptr ? std::string("Z:") + path : "";
+    return path != nullptr ? readFile(std::string("Z:") + path) : "";
 }
 
 std::size_t traceMark() {
-    return readFile(tracePath()).size();
+    return trace().size();
 }
 
+// "...:advapi:ReportEventW (log,type,category,id,sid,...)", then a line
+// "...:eventlog:ReportEventW L"text"" a string, '\\' and '"' escaped.
 std::vector<LoggedEvent> eventsSince(std::size_t mark) {
     std::vector<LoggedEvent> events;
-    const std::string trace = readFile(tracePath());
+    const std::string trace = e2e::trace();
     std::istringstream lines(trace.substr(std::min(mark, trace.size())));
     for (std::string line; std::getline(lines, line);) {
-        std::size_t at = line.find(":advapi:ReportEventW (");
-        if (at != std::string::npos) {
-            std::vector<std::string> fields;
-            std::istringstream call(line.substr(line.find('(', at) + 1));
-            for (std::string field; std::getline(call, field, ',');) {
-                fields.push_back(field);
+        const std::size_t call = line.find(":advapi:ReportEventW (");
+        const std::size_t text = line.find(":eventlog:ReportEventW L\"");
+        LoggedEvent event;
+        unsigned sid = 0;
+        if (call != std::string::npos &&
+            std::sscanf(line.c_str() + call, ":advapi:ReportEventW (%*[^,],%x,%*[^,],%x,%x",
+                        &event.type, &event.id, &sid) == 3) {
+            event.user = sid != 0;
+            events.push_back(event);
+        } else if (text != std::string::npos && !events.empty()) {
+            std::string string;
+            for (std::size_t i = text + 25; i + 1 < line.size(); ++i) {
+                string += line[i] == '\\' ? line[++i] : line[i];
             }
-            events.push_back({static_cast<unsigned>(std::stoul(fields.at(1), nullptr, 16)),
-                              static_cast<unsigned>(std::stoul(fields.at(3), nullptr, 16)),
-                              std::stoul(fields.at(4), nullptr, 16) != 0,
-                              {}});
-            continue;
+            events.back().strings.push_back(string);
         }
-        at = line.find(":eventlog:ReportEventW L\"");
-        if (at == std::string::npos || events.empty()) {
-            continue;
-        }
-        std::wstring text;
-        for (std::size_t i = at + 25; i + 1 < line.size(); ++i) {
-            if (line[i] == '\\' && line[i + 1] == 'x') {
-                text += static_cast<wchar_t>(std::stoul(line.substr(i + 2, 4), nullptr, 16));
-                i += 5;
-            } else {
-                text += static_cast<wchar_t>(line[i] == '\\' ? line[++i] : line[i]);
-            }
-        }
-        std::string bytes(text.size() * 3, '\0');
-        bytes.resize(static_cast<std::size_t>(
-            WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0],
-                                static_cast<int>(bytes.size()), nullptr, nullptr)));
-        events.back().strings.push_back(bytes);
     }
     return events;
 }

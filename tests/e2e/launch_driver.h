@@ -67,18 +67,16 @@ bool oneRegistryView();
 std::string ticketBook();
 void clearTicketBook();
 
-// An event the handler wrote, as Wine traces it where a program's
-// environment holds kTraceEvents: its type (EVENTLOG_*), its ID with the
-// severity's bits, whether it names a user, and its insertion strings.
+// An event the handler wrote, as Wine traces it (WINEDEBUG
+// -all,+eventlog,fixme+advapi): its type, its ID with the severity's bits,
+// whether it names a user.
 struct LoggedEvent {
     unsigned type = 0, id = 0;
     bool user = false;
     std::vector<std::string> strings; // UTF-8
 };
-constexpr char kTraceEvents[] = "-all,+eventlog,fixme+advapi";
-// Wine writes the trace to the Unix output that every program started here
-// shares, which wine-run.sh writes straight to the file CORVANE_EVENT_TRACE
-// names. A mark is where a run began in it.
+// In the Unix output all programs here share, which wine-run.sh writes to
+// the file CORVANE_EVENT_TRACE names; a mark is where a run began in it.
 std::size_t traceMark();
 std::vector<LoggedEvent> eventsSince(std::size_t mark);
 

@@ -30,12 +30,9 @@ SAYS = {"SignatureInvalid": "it was changed after it was signed",
         "NotCurrent": "has expired or is not yet valid",
         "Unverified": "your administrator opens no other files",
         "NotAsked": "with --quiet you cannot be asked",
-        "Unticketed": "without an expiry or an id",
-        "Expired": "it has expired",
-        "NotYetValid": "it is not valid yet",
-        "TooLongLived": "valid for more than a day",
-        "AlreadyUsed": "it was already used",
-        "SignatureMalformed": "its signature is damaged",
+        "Unticketed": "without an expiry or an id", "Expired": "it has expired",
+        "NotYetValid": "it is not valid yet", "TooLongLived": "valid for more than a day",
+        "AlreadyUsed": "it was already used", "SignatureMalformed": "its signature is damaged",
         "HostNotAllowed": "which your administrator does not allow"}
 
 

@@ -11,7 +11,7 @@ set -eu
 trap '"$1" --stop-server' EXIT
 xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
     set -eu
-    wine_run=$0 tests=$1 vendor=$2 status=0
+    wine_run=$0 tests=$1 vendor=$2 status=0 trace=-all,+eventlog,fixme+advapi
     policy="HKCU\\Software\\Policies\\Corvane\\Remote Console"
     for row in AskedYes AskedNo AskedOwnAuthority Refused Quiet Expired Used NotInstalled \
                ProgramMissing NoPipe; do
@@ -26,7 +26,7 @@ xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
         pids=""
         for language in $languages; do
             LC_ALL=${language%%:*}.UTF-8 CORVANE_EXPECT_LANGUAGE=${language#*:} \
-                CORVANE_EVENT_TRACE="$(dirname "$wine_run")/box-events-${language%%:*}.log" \
+                CORVANE_EVENT_TRACE="$(dirname "$wine_run")/box-events-${language%%:*}.log" WINEDEBUG=$trace \
                 CORVANE_BOX_ROW=$row GTEST_FILTER=HandlerBox.Row "$wine_run" "$tests" &
             pids="$pids $!"
         done

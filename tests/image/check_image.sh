@@ -45,18 +45,15 @@ EXPECTED
     for pair in $imports; do
         printf '%s\n' "$allowed" | grep -qxF "$pair" || fail "import not allowed on XP SP3: $pair"
     done
-    if [ "$name" = corvane-r-open.exe ]; then
-        documented=$(sed -n 's/^| \([0-9]\{4\}\) | \(Information\|Warning\|Error\) | .*/\1/p' "$guide" | sort)
-        [ -n "$documented" ] || fail "no event IDs found in $guide"
-        for language in "9, 1" "4, 2" "4, 1"; do
-            found=$("$windres" -i "$image" -O rc |
-                awk -v block="LANGUAGE $language" '/^LANGUAGE / { inside = $0 == block }
-                    inside && $1 == "MessageId" { print $3 }' |
-                while read -r id; do echo $((id & 0xFFFF)); done | sort)
-            [ "$found" = "$documented" ] ||
-                fail "the message table in LANGUAGE $language is not the guide's events:" $found
-        done
-    fi
+    documented=$(sed -n 's/^| \([0-9]\{4\}\) | \(Information\|Warning\|Error\) | .*/\1/p' "$guide" | sort)
+    for language in "9, 1" "4, 2" "4, 1"; do
+        [ "$name" = corvane-r-open.exe ] || break
+        found=$(printf '%s\n' "$described" | awk -v block="LANGUAGE $language" '
+            /^LANGUAGE / { inside = $0 == block } inside && $1 == "MessageId" { print $3 }' |
+            while read -r id; do echo $((id & 0xFFFF)); done | sort)
+        [ -n "$documented" ] && [ "$found" = "$documented" ] ||
+            fail "the message table in LANGUAGE $language is not the guide's events:" $found
+    done
     [ "$failures" -ne "$before" ] || echo "ok    $name ($(echo "$imports" | wc -l) imports)"
 done
 

@@ -37,14 +37,15 @@ cmp -s "first/$msi" "second/at/another/depth/$msi" || fail "two clean builds dif
 [ "$signed" = 1 ] || cmp -s first/corvane-r.exe "$build/corvane-r.exe" ||
     fail "this build tree's executable differs from the clean builds"
 
-# The ZIP holds the ten files and their checksums, which check out.
+# The ZIP holds the eleven files and their checksums, which check out.
 zip=corvane-r-$version-win32
 (cd "$build" && cpack -B "$work/package" >/dev/null) && cmake -E tar xf "package/$zip.zip"
 [ "$(cd "$zip" && find . -type f | sort | tr '\n' ' ')" = "./DEPLOYMENT.md ./LICENSE ./README.md ./SHA256SUMS \
 ./corvane-r-open.exe ./corvane-r.exe ./policy-templates/corvane.admx ./policy-templates/en-US/corvane.adml \
-./policy-templates/zh-CN/corvane.adml ./tools/client-standin.exe ./tools/corvane-r-check.exe " ] ||
+./policy-templates/zh-CN/corvane.adml ./policy-templates/zh-TW/corvane.adml ./tools/client-standin.exe \
+./tools/corvane-r-check.exe " ] ||
     fail "the ZIP holds: $(find "$zip" -type f)"
-(cd "$zip" && sha256sum --quiet --strict -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 10 ]) ||
+(cd "$zip" && sha256sum --quiet --strict -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 11 ]) ||
     fail "SHA256SUMS does not check out over the ten files"
 
 # The MSI under msiexec in a 64-bit Wine prefix of its own, as on nearly
@@ -79,7 +80,6 @@ registered=$(grep -v '^#' "$source_dir/tests/support/browser_registration.txt" |
 # The handler's event source, with the handler's feature only, and gone after it.
 event_source() { { wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Corvane Remote Console' \
     2>/dev/null || true; } | tr -d '\r' | awk -F '    ' '/^HKEY_/ { print "key" } /^    / { print $2 "|" $3 "|" $4 }'; }
-source_value="EventMessageFile|REG_SZ|C:\Program Files (x86)\Corvane\corvane-r-open.exe"
 want() { echo "view 32:"; [ -z "$1" ] || printf ' %s\n' "DisplayName REG_SZ Corvane Remote Console Client" \
     "DisplayVersion REG_SZ $1" "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1" "Publisher REG_SZ Corvane"; echo "view 64:"; }
 # A signed and timestamped build, for the last section, meanwhile: a
@@ -130,7 +130,8 @@ while IFS='|' read -r args code listed expected browser; do
     if [ "$browser" = none ]; then keys=$(registration) want_keys=""
     else keys=$(registration | grep '|' || true) want_keys=$registered; fi
     [ "$keys" = "$want_keys" ] || fail "msiexec $args: the browser registration reads: ${keys:-nothing}"
-    want_source=$([ "$browser" = none ] || printf '%s\n' key "$source_value" "TypesSupported|REG_DWORD|0x7")
+    want_source=$([ "$browser" = none ] || printf '%s\n' key \
+        "EventMessageFile|REG_SZ|C:\Program Files (x86)\Corvane\corvane-r-open.exe" "TypesSupported|REG_DWORD|0x7")
     [ "$(event_source)" = "$want_source" ] || fail "msiexec $args: the event source reads: $(event_source)"
     [ "$browser" != open ] || open_console || fail "msiexec $args: starting a connection file opened no console"
     left=$([ -n "$listed" ] || snapshot | diff before - | grep -Ev '^([^<>]|> (\[.*\])?$|> drive_c/windows/Installer$)' || true)
