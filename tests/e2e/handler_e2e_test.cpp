@@ -20,6 +20,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -110,9 +111,7 @@ std::map<std::string, std::pair<unsigned, unsigned>> documentedEvents() {
         char type[16], reason[40];
         unsigned id = 0;
         if (std::sscanf(line.c_str(), "| %u | %15s | `%39[A-Za-z]` |", &id, type, reason) == 3) {
-            events[reason] = {id, *type == 'I'   ? EVENTLOG_INFORMATION_TYPE
-                                  : *type == 'W' ? EVENTLOG_WARNING_TYPE
-                                                 : EVENTLOG_ERROR_TYPE};
+            events[reason] = {id, 1u << std::string("EWI").find(*type)}; // EVENTLOG_*_TYPE
         }
     }
     return events;
@@ -127,9 +126,9 @@ void expectEvent(std::size_t mark, const std::string& reason, const std::string&
     ASSERT_EQ(events.size(), count) << reason;
     const std::vector<std::string>& strings = events.back().strings;
     ASSERT_EQ(strings.size(), 7u) << reason;
-    EXPECT_EQ(events.back().id & 0xFFFF, kEvents.at(reason).first) << reason;
-    EXPECT_EQ(events.back().type, kEvents.at(reason).second) << reason;
-    EXPECT_TRUE(events.back().user);
+    EXPECT_EQ(std::make_tuple(events.back().id & 0xFFFF, events.back().type, events.back().user),
+              std::make_tuple(kEvents.at(reason).first, kEvents.at(reason).second, true))
+        << reason;
     EXPECT_EQ(strings[6].rfind(reason, 0), 0u) << strings[6];
     EXPECT_EQ(strings[3], from);
     EXPECT_TRUE(host.empty() || strings[0] == host) << strings[0];
@@ -532,12 +531,10 @@ TEST(HandlerBox, Row) {
         const std::size_t mark = traceMark();
         const Shown shown = showBox(desktopOfOurOwn(), row.arguments, row.answer);
         if (row.answer != IDOK || row.exitCode == kFailed) { // opened, then not started: two
-            const bool link = row.arguments.find(" corvane-console:") == 0;
-            expectEvent(mark,
-                        row.answer == IDOK    ? row.name
-                        : row.answer == IDYES ? "UserSaidYes"
-                                              : "UserSaidNo",
-                        link ? "link" : asked, "", "\"pw\"", row.exitCode == kFailed ? 2 : 1);
+            const char* answered = row.answer == IDYES ? "UserSaidYes" : "UserSaidNo";
+            expectEvent(mark, row.answer == IDOK ? row.name : answered,
+                        row.arguments.find(asked) == std::string::npos ? "link" : asked, "",
+                        "\"pw\"", row.exitCode == kFailed ? 2 : 1);
         }
         DeleteFileA(refused.c_str());
         DeleteFileA(expired.c_str());

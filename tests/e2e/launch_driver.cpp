@@ -2,13 +2,13 @@
 
 #include "launch_sequence.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -183,19 +183,16 @@ std::vector<LoggedEvent> eventsSince(std::size_t mark) {
     for (std::string line; std::getline(lines, line);) {
         const std::size_t call = line.find(":advapi:ReportEventW (");
         const std::size_t text = line.find(":eventlog:ReportEventW L\"");
-        LoggedEvent event;
-        unsigned sid = 0;
+        unsigned type = 0, id = 0, sid = 0;
         if (call != std::string::npos &&
-            std::sscanf(line.c_str() + call, ":advapi:ReportEventW (%*[^,],%x,%*[^,],%x,%x",
-                        &event.type, &event.id, &sid) == 3) {
-            event.user = sid != 0;
-            events.push_back(event);
+            std::sscanf(line.c_str() + call, ":advapi:ReportEventW (%*[^,],%x,%*[^,],%x,%x", &type,
+                        &id, &sid) == 3) {
+            events.push_back({type, id, sid != 0, {}});
         } else if (text != std::string::npos && !events.empty()) {
-            std::string string;
+            std::string& string = events.back().strings.emplace_back();
             for (std::size_t i = text + 25; i + 1 < line.size(); ++i) {
                 string += line[i] == '\\' ? line[++i] : line[i];
             }
-            events.back().strings.push_back(string);
         }
     }
     return events;
@@ -313,12 +310,8 @@ std::string ticketBook() {
 }
 
 void clearTicketBook() {
-    const std::string book = ticketBook() + '\0'; // a list of one
-    SHFILEOPSTRUCTA removal = {};
-    removal.wFunc = FO_DELETE;
-    removal.pFrom = book.c_str();
-    removal.fFlags = FOF_NO_UI;
-    SHFileOperationA(&removal);
+    std::error_code missing;
+    std::filesystem::remove_all(ticketBook(), missing);
 }
 
 } // namespace e2e

@@ -67,9 +67,8 @@ bool oneRegistryView();
 std::string ticketBook();
 void clearTicketBook();
 
-// An event the handler wrote, as Wine traces it (WINEDEBUG
-// -all,+eventlog,fixme+advapi): its type, its ID with the severity's bits,
-// whether it names a user.
+// An event as Wine traces it (WINEDEBUG -all,+eventlog,fixme+advapi): its
+// type, its ID with the severity's bits, whether it names a user.
 struct LoggedEvent {
     unsigned type = 0, id = 0;
     bool user = false;

@@ -18,8 +18,7 @@ import time
 import uuid
 
 
-# Why a file opened, the verdicts of those that did: the reasons their
-# events give.
+# The verdicts of files that open: why, as their events say.
 OPENED = ("TrustedPublisher", "AllowedHost", "UnverifiedFiles", "UserSaidYes")
 # What the handler's message says, by refusal.
 SAYS = {"SignatureInvalid": "it was changed after it was signed",

@@ -7,8 +7,7 @@
 # the others with one that opens all; in CORVANE_WINE_PREFIX, its own server.
 #   message_box.sh WINE_RUN HANDLER_E2E_TESTS VENDOR_KEY
 set -eu
-"$1" --start-server
-trap '"$1" --stop-server' EXIT
+"$1" --start-server && trap '"$1" --stop-server' EXIT
 xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
     set -eu
     wine_run=$0 tests=$1 vendor=$2 status=0 trace=-all,+eventlog,fixme+advapi

@@ -2,9 +2,8 @@
 # Every shipped program as Windows XP's loader and Explorer see it: a 32-bit
 # image stating Windows 5.1 as its minimum, with no link timestamp, a
 # version resource and a manifest (its lines of expected_image.txt), and
-# imports only of functions that XP SP3 has (xp_imports.txt); the handler
-# with a message table that has every event ID of the guide's table in
-# English, Simplified and Traditional Chinese.
+# imports only of functions that XP SP3 has (xp_imports.txt); the handler's
+# message table with the guide's event IDs in all three languages.
 #   check_image.sh OBJDUMP WINDRES VERSION GUIDE IMAGE...
 # CORVANE_LAUNCHER_UNDER_TEST and CORVANE_STANDIN_UNDER_TEST, when set, name
 # another build's launcher and stand-in instead.

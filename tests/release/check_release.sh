@@ -46,7 +46,7 @@ zip=corvane-r-$version-win32
 ./tools/corvane-r-check.exe " ] ||
     fail "the ZIP holds: $(find "$zip" -type f)"
 (cd "$zip" && sha256sum --quiet --strict -c SHA256SUMS && [ "$(wc -l <SHA256SUMS)" -eq 11 ]) ||
-    fail "SHA256SUMS does not check out over the ten files"
+    fail "SHA256SUMS does not check out over the eleven files"
 
 # The MSI under msiexec in a 64-bit Wine prefix of its own, as on nearly
 # every desktop, step by step: after each, the full exit code, the
