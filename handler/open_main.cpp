@@ -12,8 +12,9 @@
 // for it. Each decision goes to the Application log (decision_log.h).
 // Exit status: 0 after the client has run and exited, 1 when nothing was
 // started (a refused file or link, or the user said no), the launcher's -1
-// when the launch failed, 2 for a bad command line. A refusal or a failure is shown in a message box, or with
-// --quiet written to standard error, in UTF-8.
+// when the launch failed, 2 for a bad command line. A refusal or a
+// failure is shown in a message box, or with --quiet written to standard
+// error, in UTF-8.
 //
 // A GUI-subsystem program, so that no console window flashes up when a
 // browser opens a file.
