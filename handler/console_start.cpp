@@ -1,5 +1,6 @@
 #include "console_start.h"
 
+#include "user_sid.h"
 #include "windows_text.h"
 
 #include <windows.h>
@@ -89,19 +90,11 @@ std::wstring environmentFor(const Connection& connection, const std::string& caP
 // A new file that only this user can open: an explicit access list with
 // one entry, not inherited from the folder.
 HANDLE createPrivateFile(const std::string& path) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    std::vector<BYTE> user;
+    const PSID sid = currentUserSid(user);
+    if (sid == nullptr) {
         return INVALID_HANDLE_VALUE;
     }
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> user(size);
-    const BOOL known = GetTokenInformation(token, TokenUser, user.data(), size, &size);
-    CloseHandle(token);
-    if (!known) {
-        return INVALID_HANDLE_VALUE;
-    }
-    PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
     const DWORD aclSize =
         static_cast<DWORD>(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE)) + GetLengthSid(sid);
     std::vector<BYTE> aclBytes(aclSize);

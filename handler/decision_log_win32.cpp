@@ -1,10 +1,11 @@
 #include "decision_log.h"
 
 #include "decision_events.h" // windmc's, from decision_events.mc
+#include "user_sid.h"
 
 #include <windows.h>
 
-#include <cstring>
+#include <vector>
 
 namespace handler {
 
@@ -104,24 +105,6 @@ WORD typeOf(DWORD id) {
     }
 }
 
-// Whose decision it was: the SID of the user this handler runs as, in
-// `buffer`; nullptr if it cannot be had.
-PSID userSid(unsigned char (&buffer)[256]) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return nullptr;
-    }
-    DWORD size = 0;
-    const BOOL got = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size);
-    CloseHandle(token);
-    if (!got) {
-        return nullptr;
-    }
-    TOKEN_USER user;
-    std::memcpy(&user, buffer, sizeof user);
-    return user.User.Sid;
-}
-
 void report(const Named& event, const Facts& facts, const std::string& about) {
     HANDLE log = RegisterEventSourceW(nullptr, CORVANE_EVENT_SOURCE);
     if (log == nullptr) {
@@ -141,8 +124,8 @@ void report(const Named& event, const Facts& facts, const std::string& about) {
     for (std::size_t i = 0; i < sizeof strings / sizeof strings[0]; ++i) {
         pointers[i] = strings[i].c_str();
     }
-    unsigned char sid[256];
-    ReportEventW(log, typeOf(event.id), 0, event.id, userSid(sid),
+    std::vector<BYTE> user;
+    ReportEventW(log, typeOf(event.id), 0, event.id, currentUserSid(user),
                  static_cast<WORD>(sizeof strings / sizeof strings[0]), 0, pointers, nullptr);
     DeregisterEventSource(log);
 }

@@ -22,7 +22,8 @@ handler/console_start.cpp handler/json_members.cpp handler/base64.cpp handler/si
 handler/connection_reading.cpp handler/admission.cpp handler/signature_check_win32.cpp
 policy/policy.cpp policy/host_match.cpp policy/policy_registry.cpp findings/policy_checks.cpp
 handler/messages.cpp handler/open_main.cpp handler/windows_text.cpp handler/ticket.cpp
-handler/ticket_book_win32.cpp handler/decision_log_win32.cpp tools/check/event_source_check.cpp"
+handler/ticket_book_win32.cpp handler/decision_log_win32.cpp handler/user_sid_win32.cpp
+tools/check/event_source_check.cpp"
 native_sources="controller/environment_query_posix.cpp fuzz/controller_fuzzer.cpp
 fuzz/connection_file_fuzzer.cpp"
 
