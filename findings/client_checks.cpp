@@ -15,9 +15,11 @@ std::string number(long long value) {
     return std::to_string(value);
 }
 
-bool isWow64() {
+// 64-bit Windows has two registry views: a 32-bit program on it runs under
+// WOW64, and the 64-bit build of this tool is there by its nature.
+bool twoRegistryViews() {
     BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+    return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
 }
 
 const char* typeName(DWORD type) {
@@ -89,8 +91,8 @@ bool programExists(const std::string& path, std::string& found) {
 // checkRegistry, with what the launcher's read found.
 int checkRegistry(Report& report, char (&commandLine)[launcher::kCommandLineSize + 1],
                   launcher::ClientValue& found) {
-    const bool wow64 = isWow64();
-    const std::string view = wow64 ? "32-bit view" : "the only view of 32-bit Windows";
+    const bool twoViews = twoRegistryViews();
+    const std::string view = twoViews ? "32-bit view" : "the only view of 32-bit Windows";
     if (launcher::readClientCommandLine(commandLine, 0, &found) == 0) {
         report
             .add(Level::Ok, "registry",
@@ -113,7 +115,7 @@ int checkRegistry(Report& report, char (&commandLine)[launcher::kCommandLineSize
     char other[launcher::kCommandLineSize + 1] = {};
     const bool missing =
         found.keyError == ERROR_FILE_NOT_FOUND || found.valueError == ERROR_FILE_NOT_FOUND;
-    if (wow64 && missing && launcher::readClientCommandLine(other, KEY_WOW64_64KEY) == 0) {
+    if (twoViews && missing && launcher::readClientCommandLine(other, KEY_WOW64_64KEY) == 0) {
         report
             .add(Level::Fail, "registry",
                  "the 64-bit view has the value (" + std::string(other) +

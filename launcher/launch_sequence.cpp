@@ -35,10 +35,8 @@ int readClientCommandLine(char (&commandLine)[kCommandLineSize + 1], REGSAM view
     ClientValue unused;
     ClientValue& value = found != nullptr ? *found : unused;
     HKEY key = nullptr;
-    // No registry-view flag of our own: a 32-bit launcher reads the 32-bit
-    // view, where a 32-bit client's installer registers itself.
-    value.keyError =
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClientKeyPath, 0, KEY_QUERY_VALUE | view, &key);
+    value.keyError = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClientKeyPath, 0,
+                                   KEY_QUERY_VALUE | (view != 0 ? view : kClientView), &key);
     if (value.keyError != ERROR_SUCCESS) {
         return -1;
     }

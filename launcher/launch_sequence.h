@@ -24,6 +24,13 @@ constexpr bool kCheckPipeServer = CORVANE_CHECK_PIPE_SERVER;
 // the pipe the client is told to serve.
 void formatPipePath(char (&path)[kPipePathSize], unsigned long processId);
 
+// The registry view the client's 32-bit installer writes and the launcher
+// reads. The shipped 32-bit launcher is there by default and asks for no view
+// (a standard user's open of the HKLM key asks for nothing more than reading
+// a value); the 64-bit build, which runs the tests where Wine cannot start
+// 32-bit programs, asks for the same view.
+constexpr REGSAM kClientView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : 0;
+
 // What the registry answered about the client's command line. The launcher
 // only asks whether the value was read; the check tool tells an admin why not.
 struct ClientValue {
@@ -35,8 +42,8 @@ struct ClientValue {
 
 // Reads the client's command line, NUL-terminated right after the bytes the
 // registry delivered: 0, or -1 when the key or the value cannot be read or
-// the value is longer than kCommandLineSize. View 0 is the launcher's own,
-// the 32-bit one on 64-bit Windows; `found`, when given, receives the answer.
+// the value is longer than kCommandLineSize. View 0 is the launcher's own
+// (kClientView), the 32-bit one on 64-bit Windows; `found`, when given, receives the answer.
 int readClientCommandLine(char (&commandLine)[kCommandLineSize + 1], REGSAM view = 0,
                           ClientValue* found = nullptr);
 

@@ -95,8 +95,9 @@ std::string standinCommand(const std::string& options) {
 
 void setClientValue(const std::string& data, DWORD type, REGSAM view) {
     HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kClientKey, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
-                    &key, nullptr);
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kClientKey, 0, nullptr, 0,
+                    KEY_SET_VALUE | (view != 0 ? view : launcher::kClientView), nullptr, &key,
+                    nullptr);
     RegSetValueExA(key, "client", 0, type, reinterpret_cast<const BYTE*>(data.data()),
                    static_cast<DWORD>(data.size()));
     RegCloseKey(key);

@@ -51,7 +51,8 @@ std::string handlerUnderTest();
 std::string standinCommand(const std::string& options); // writes our transcript
 
 // Stored as given, in the 32-bit registry view where a 32-bit client's
-// installer writes, or with KEY_WOW64_64KEY in the 64-bit one.
+// installer writes and the launcher reads (view 0, whichever build this
+// is), or with KEY_WOW64_64KEY in the 64-bit one.
 void setClientValue(const std::string& data, DWORD type, REGSAM view = 0);
 void deleteClientKey(); // from both views
 // The handler's policy as Group Policy writes it, in the 64-bit view:

@@ -2,10 +2,11 @@
 # What Wine cannot show by behaviour (it runs everything with full rights,
 # grants every pipe server impersonation, draws no console window in the test
 # prefix) is read from its relay trace of a link the handler opens: the
-# handler's calls and the launcher's.
-#   check_calls.sh WINE_RUN HANDLER STANDIN VENDOR_KEY
+# handler's calls and the launcher's, with the values of the build's
+# architecture (its programs' word size shows in a few of them).
+#   check_calls.sh WINE_RUN HANDLER STANDIN VENDOR_KEY i686|x86_64
 set -euo pipefail
-wine_run=$1 handler=$2 standin=$3 vendor=$4
+wine_run=$1 handler=$2 standin=$3 vendor=$4 arch=$5
 wine() { "$wine_run" "$@"; }
 
 debug='HKCU\Software\Wine\Debug'
@@ -30,19 +31,20 @@ argument() {
 }
 
 failures=0
-while IFS='|' read -r call index expected why; do
+while IFS='|' read -r call index i686 x86_64 why; do
+    expected=$([ "$arch" = i686 ] && echo "$i686" || echo "$x86_64")
     got=$(argument "$call" "$index")
     if [ "$got" != "$expected " ]; then
         echo "FAIL: $call argument $index is ${got:-never passed}, not $expected: $why"
         failures=$((failures + 1))
     fi
 done <<'CALLS'
-RegOpenKeyExW|3|00000101|KEY_QUERY_VALUE and KEY_WOW64_64KEY: the handler's policy where Group Policy writes it, the 64-bit view, though the handler is 32-bit (Wine, like Windows 7 and later, shares the key between the views, so only the call shows it)
-RegOpenKeyExA|3|00000001|KEY_QUERY_VALUE alone: a standard user may not open the HKLM key for more, and a KEY_WOW64_ flag would leave the 32-bit view the client's installer wrote
-CreateFileA|1|c0000000|GENERIC_READ and GENERIC_WRITE, no more: the client's pipe need grant its user nothing else
-CreateFileA|5|00110080|SECURITY_SQOS_PRESENT and SECURITY_IDENTIFICATION beside FILE_ATTRIBUTE_NORMAL: whoever serves the pipe may identify the user but never act as them
-WaitForSingleObject|1|ffffffff|INFINITE: the user keeps the console open as long as they like, and the launch ends only with the client
-CreateProcessW|5|08000400|the handler's CREATE_NO_WINDOW, so that the launcher gets no console window that the user could close under the running client, and CREATE_UNICODE_ENVIRONMENT, so that the user's environment passes whole
+RegOpenKeyExW|3|00000101|00000101|KEY_QUERY_VALUE and KEY_WOW64_64KEY: the handler's policy where Group Policy writes it, the 64-bit view, though the handler is 32-bit (Wine, like Windows 7 and later, shares the key between the views, so only the call shows it)
+RegOpenKeyExA|3|00000001|00000201|KEY_QUERY_VALUE, with KEY_WOW64_32KEY in the 64-bit build alone: a standard user may not open the HKLM key for more, and the 32-bit view is where the client's installer wrote
+CreateFileA|1|c0000000|c0000000|GENERIC_READ and GENERIC_WRITE, no more: the client's pipe need grant its user nothing else
+CreateFileA|5|00110080|00110080|SECURITY_SQOS_PRESENT and SECURITY_IDENTIFICATION beside FILE_ATTRIBUTE_NORMAL: whoever serves the pipe may identify the user but never act as them
+WaitForSingleObject|1|ffffffff|ffffffff|INFINITE: the user keeps the console open as long as they like, and the launch ends only with the client
+CreateProcessW|5|08000400|08000400|the handler's CREATE_NO_WINDOW, so that the launcher gets no console window that the user could close under the running client, and CREATE_UNICODE_ENVIRONMENT, so that the user's environment passes whole
 CALLS
 # The download's folder, the handler's current one, is out of its DLL search.
 grep -qE '^[0-9a-f]+:Call KERNEL32\.SetDllDirectoryW\([0-9a-f]+ L""\)' <<<"$trace" ||
