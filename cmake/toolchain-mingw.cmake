@@ -53,7 +53,11 @@ elseif(CORVANE_MINGW_COMPILER STREQUAL "clang")
     get_filename_component(_gcc_dir ${_libgcc} DIRECTORY)
     set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES
         ${_gcc_dir}/include/c++ ${_gcc_dir}/include/c++/${_mingw})
-    set(_gcc_libs "-L${_gcc_dir}")
+    # LLVM's own linker: GNU ld warns of every type-information section
+    # that clang and GCC's compiled runtime lay out differently (hundreds of
+    # lines for a link of GoogleTest), and picks one all the same.
+    _corvane_require(_lld ld.lld lld)
+    set(_gcc_libs "-L${_gcc_dir} -fuse-ld=lld")
 else()
     message(FATAL_ERROR "CORVANE_MINGW_COMPILER must be gcc or clang")
 endif()

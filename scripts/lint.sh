@@ -37,7 +37,7 @@ mkdir -p "$cache"
 tidy() {
     common=$({ cat .clang-tidy "$1/compile_commands.json"
         git ls-files -co --exclude-standard '*.h' '*.h.in' | xargs cat
-        clang-tidy --version; dpkg-query -W mingw-w64-i686-dev 2>/dev/null || true; } | sha256sum)
+        clang-tidy --version; dpkg-query -W mingw-w64-x86-64-dev 2>/dev/null || true; } | sha256sum)
     unchecked="" stamps=""
     for file in $2; do
         stamp=$cache/$( (echo "$common"; cat "$file") | sha256sum | cut -c1-32)

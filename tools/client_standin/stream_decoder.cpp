@@ -13,16 +13,16 @@ enum class Shape { Text, Number, Request, Unknown };
 
 struct KnownId {
     std::uint32_t id;
-    const char* name;
     Shape shape;
+    const char* name;
 };
 
 constexpr KnownId kKnownIds[] = {
-    {1, "CONTROLLER_HOST", Shape::Text},       {2, "CONTROLLER_PORT", Shape::Number},
-    {3, "CONTROLLER_SPORT", Shape::Number},    {4, "CONTROLLER_PASSWORD", Shape::Text},
-    {8, "CONTROLLER_CA_FILE", Shape::Text},    {9, "CONTROLLER_HOST_SUBJECT", Shape::Text},
-    {11, "CONTROLLER_SET_TITLE", Shape::Text}, {16, "CONTROLLER_CONNECT", Shape::Request},
-    {17, "CONTROLLER_SHOW", Shape::Request},
+    {1, Shape::Text, "CONTROLLER_HOST"},       {2, Shape::Number, "CONTROLLER_PORT"},
+    {3, Shape::Number, "CONTROLLER_SPORT"},    {4, Shape::Text, "CONTROLLER_PASSWORD"},
+    {8, Shape::Text, "CONTROLLER_CA_FILE"},    {9, Shape::Text, "CONTROLLER_HOST_SUBJECT"},
+    {11, Shape::Text, "CONTROLLER_SET_TITLE"}, {16, Shape::Request, "CONTROLLER_CONNECT"},
+    {17, Shape::Request, "CONTROLLER_SHOW"},
 };
 
 DecodedMessage invalid(DecodedMessage message, const char* error) {

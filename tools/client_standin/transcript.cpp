@@ -7,7 +7,7 @@ namespace standin {
 std::string hexBytes(const std::uint8_t* block, std::uint32_t length) {
     static const char digits[] = "0123456789abcdef";
     std::string hex;
-    hex.reserve(length * 2u);
+    hex.reserve(std::size_t{length} * 2u);
     for (std::uint32_t i = 0; i < length; ++i) {
         hex += digits[block[i] >> 4];
         hex += digits[block[i] & 0x0F];
