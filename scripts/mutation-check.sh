@@ -23,19 +23,32 @@ rm -rf "$pristine"
 mkdir -p "$pristine"
 # The folders that faults are planted in, kept pristine to restore.
 planted="launcher controller findings handler policy tools installer"
+
+# The tests run the i686 programs where the machine starts 32-bit programs;
+# elsewhere the x86_64 build's run them, and the i686 build gives its image
+# and release checks alone.
+runs_tests=windows
+i686_skip=release
+if ! why=$(scripts/runs-32-bit.sh 2>&1); then
+    echo "mutation check: $why, so the x86_64 build's programs run the tests"
+    runs_tests=windows-x64
+    i686_skip="release|programs"
+fi
 for folder in $planted; do cp -r "$tree/$folder" "$pristine/"; done
 
 run_tests() { # [release]: the release checks instead of the other tests
     (cd "$tree" &&
         cmake --build --preset native >/dev/null 2>&1 &&
-        cmake --build --preset windows >/dev/null 2>&1) || return 2
+        cmake --build --preset windows >/dev/null 2>&1 &&
+        cmake --build --preset $runs_tests >/dev/null 2>&1) || return 2
     if [ "${1:-}" = release ]; then
         (cd "$tree" && ctest --preset windows -L release >/dev/null 2>&1) || return 1
         return 0
     fi
     (cd "$tree" &&
         ctest --preset native -E '^fuzz' --stop-on-failure >/dev/null 2>&1 &&
-        ctest --preset windows -LE release --stop-on-failure >/dev/null 2>&1) || return 1
+        ctest --preset windows -LE "$i686_skip" --stop-on-failure >/dev/null 2>&1 &&
+        { [ $runs_tests = windows ] || ctest --preset windows-x64 --stop-on-failure >/dev/null 2>&1; }) || return 1
 }
 
 restore() { for folder in $planted; do cp -r "$pristine/$folder" "$tree"; done; }
@@ -76,7 +89,8 @@ apply_fault() {
     ' "$1" "$faults" "$tree"
 }
 
-(cd "$tree" && cmake --preset native >/dev/null && cmake --preset windows >/dev/null)
+(cd "$tree" && cmake --preset native >/dev/null && cmake --preset windows >/dev/null &&
+    cmake --preset $runs_tests >/dev/null)
 echo "baseline: building and testing the unchanged copy"
 restore
 status=0
@@ -108,6 +122,6 @@ done
 restore
 # A run stopped at its first failure skips the fixture that stops the copy's
 # wineserver: stopped here.
-"$tree/build/windows/wine-run.sh" --stop-server
+"$tree/build/$runs_tests/wine-run.sh" --stop-server
 echo "$caught caught, $missed missed"
 [ "$missed" -eq 0 ]
