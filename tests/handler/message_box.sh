@@ -27,9 +27,11 @@ xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
             LC_ALL=${language%%:*}.UTF-8 CORVANE_EXPECT_LANGUAGE=${language#*:} \
                 CORVANE_EVENT_TRACE="$(dirname "$wine_run")/box-events-${language%%:*}.log" WINEDEBUG=$trace \
                 CORVANE_BOX_ROW=$row GTEST_FILTER=HandlerBox.Row "$wine_run" "$tests" &
-            pids="$pids $!"
+            pids="$pids $!:${language%%:*}"
         done
-        for pid in $pids; do wait "$pid" || status=1; done
+        for run in $pids; do
+            wait "${run%%:*}" || { echo "message box row $row in ${run#*:}: exit status $?"; status=1; }
+        done
     done
     "$wine_run" reg delete "HKLM\\Software\\$vendor" /reg:32 /f >/dev/null 2>&1 || true
     "$wine_run" reg delete "$policy" /f >/dev/null 2>&1 || true

@@ -20,9 +20,12 @@ clean_build() { # DIR [CMAKE ARGS]
 export CORVANE_WINE_ARCH=win64 CORVANE_WINE_PREFIX="$build/wine-prefix-msi"
 wine() { "$build/wine-run.sh" "$@"; }
 programs="$CORVANE_WINE_PREFIX/drive_c/Program Files"
+# Wine's regedit now and then faults on a busy machine: tried three times.
+export_key() { for _ in 1 2 3; do wine regedit /E "$1.reg" "$1\\Software" >/dev/null && return 0; done
+    echo "regedit could not export $1"; return 1; }
 # Wine's services record network cards whenever they get round to it: left out.
 snapshot() { (cd "$CORVANE_WINE_PREFIX" && find drive_c | sort); for key in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
-    wine regedit /E "$key.reg" "$key\\Software" && iconv -f UTF-16 -t UTF-8 "$key.reg" | tr -d '\r' |
+    export_key "$key" && iconv -f UTF-16 -t UTF-8 "$key.reg" | tr -d '\r' |
         awk '/^\[/ { skip = /\\NetworkCards(\\|\])/ } !skip'; done; }
 wine --start-server
 responder="" # the timestamp authority below, while it runs
@@ -133,8 +136,19 @@ opens=yes
     echo "release checks: the installed handler is not started, only its registration read:" \
          "$("$source_dir/scripts/runs-32-bit.sh" 2>&1)"; }
 wait "$snapped"
+# Wine itself now and then faults on a busy machine before cmd has echoed
+# msiexec's status; such a step is run once more, and says so.
+msiexec_status() { # ARGS
+    for _ in 1 2; do
+        said=$({ wine cmd /c "msiexec $1 /qn & echo %ERRORLEVEL%" || true; } | tr -d '\r')
+        case ${said##*$'\n'} in
+            '' | *[!0-9]*) echo "release checks: msiexec $1 gave no exit status, run again: $said" >&2 ;;
+            *) echo "${said##*$'\n'}"; return 0 ;;
+        esac
+    done
+}
 while IFS='|' read -r args code listed expected browser; do
-    got=$({ wine cmd /c "msiexec $args /qn & echo %ERRORLEVEL%" || true; } | tr -d '\r' | tail -n1)
+    got=$(msiexec_status "$args")
     state="exit $got $(entries) $(tree "$programs (x86)/Corvane") 64-bit: $(tree "$programs/Corvane")"
     [ "$state" = "exit $code $(want "$listed") $(tree "$expected") 64-bit: " ] || fail "msiexec $args: $state"
     if [ "$browser" = none ]; then keys=$(registration) want_keys=""
