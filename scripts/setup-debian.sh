@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 # everywhere. wine64 runs the x86_64 programs and drives every prefix.
 native_packages="cmake ninja-build g++ clang clang-tidy clang-format libclang-rt-14-dev googletest \
 g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 \
-lld nlohmann-json3-dev osslsigncode openssl python3 python3-jsonschema wixl msitools xvfb xauth wine wine64"
+lld nlohmann-json3-dev osslsigncode openssl python3 python3-jsonschema wixl msitools xvfb xauth wine wine64 git"
 # wine32 is the i386 half that runs the shipped 32-bit programs; only a
 # machine that starts 32-bit programs can use it (scripts/runs-32-bit.sh).
 wine32_packages="wine32:i386"
