@@ -17,12 +17,12 @@ tools/client_standin/client_standin.cpp tools/client_standin/environment_record.
 tools/client_standin/impersonation_probe.cpp tools/client_standin/pipe_serving.cpp
 tools/client_standin/stream_decoder.cpp tools/client_standin/transcript.cpp
 tools/check/check_tool.cpp findings/client_checks.cpp tools/check/pipe_checks.cpp
-findings/report.cpp bench/launch_benchmark.cpp bench/handler_benchmark.cpp handler/connection_file.cpp
-handler/console_start.cpp handler/json_members.cpp handler/base64.cpp handler/signed_envelope.cpp
-handler/connection_reading.cpp handler/admission.cpp handler/signature_check_win32.cpp
+findings/report.cpp bench/launch_benchmark.cpp bench/handler_benchmark.cpp handler/reading/connection_file.cpp
+handler/starting/console_start.cpp handler/reading/json_members.cpp handler/reading/base64.cpp handler/reading/signed_envelope.cpp
+handler/reading/connection_reading.cpp handler/trust/admission.cpp handler/trust/signature_check_win32.cpp
 policy/policy.cpp policy/host_match.cpp policy/policy_registry.cpp findings/policy_checks.cpp
-handler/messages.cpp handler/open_main.cpp handler/windows_text.cpp handler/ticket.cpp
-handler/ticket_book_win32.cpp handler/decision_log_win32.cpp handler/user_sid_win32.cpp
+handler/words/messages.cpp handler/open_main.cpp handler/words/windows_text.cpp handler/trust/ticket.cpp
+handler/trust/ticket_book_win32.cpp handler/record/decision_log_win32.cpp handler/starting/user_sid_win32.cpp
 tools/check/event_source_check.cpp"
 native_sources="controller/environment_query_posix.cpp fuzz/controller_fuzzer.cpp
 fuzz/connection_file_fuzzer.cpp"
