@@ -28,16 +28,24 @@ std::string withoutTrailingDot(std::string name) {
     return name;
 }
 
+// The URL standard's "ends in a number": a last label of decimal digits,
+// or "0x" and hex digits, which resolvers read as (part of) an IPv4 address
+// ("2130706433", "0x7f000001", "10.0.0.0x5").
+bool endsInNumber(const std::string& name) {
+    const std::string last = name.substr(name.rfind('.') + 1);
+    const bool hex = last.size() >= 2 && last[0] == '0' && (last[1] == 'x' || last[1] == 'X');
+    return std::all_of(last.begin() + (hex ? 2 : 0), last.end(), hex ? isHexDigit : isDigit);
+}
+
 // Labels of 1 to 63 letters, digits and hyphens, none starting or ending
-// with a hyphen, 253 in all; the last not all digits, so that no resolver
-// takes the name for a number ("2130706433", "0x7f.1", "10.0.0.5.").
+// with a hyphen, 253 in all; the last not a number, so that no resolver
+// takes the name for an address ("0x7f.1", "10.0.0.5.").
 bool isDnsName(const std::string& written) {
     const std::string name = withoutTrailingDot(written);
     if (name.empty() || name.size() > 253) {
         return false;
     }
     std::size_t label = 0;
-    bool digitsOnly = true;
     for (std::size_t i = 0; i <= name.size(); ++i) {
         const char c = i < name.size() ? name[i] : '.';
         if (c == '.') {
@@ -45,17 +53,13 @@ bool isDnsName(const std::string& written) {
                 return false;
             }
             label = 0;
-            digitsOnly = i == name.size() ? digitsOnly : true;
-        } else if (isDigit(c)) {
+        } else if (isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-') {
             ++label;
-        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-') {
-            ++label;
-            digitsOnly = false;
         } else {
             return false;
         }
     }
-    return !digitsOnly;
+    return !endsInNumber(name);
 }
 
 // Four decimal numbers 0 to 255, no leading zeros ("010" is octal to some).

@@ -20,6 +20,9 @@ constexpr wchar_t kPolicyKey[] = L"Software\\Policies\\Corvane\\Remote Console";
 constexpr wchar_t kTrustedPublishers[] = L"TrustedPublishers";
 constexpr wchar_t kAllowedHosts[] = L"AllowedHosts";
 constexpr wchar_t kUnverifiedFiles[] = L"UnverifiedFiles";
+// A list is read up to its value "1000": an administrator's few portals
+// and hosts, never a read without end.
+constexpr unsigned long kMostListValues = 1000;
 
 enum class Source { None, Machine, User };
 

@@ -36,19 +36,21 @@ bool readList(HKEY root, const wchar_t* name, List& list) {
     if (key == nullptr) {
         return false;
     }
-    for (unsigned long index = 1;; ++index) {
+    // Values "1", "2", ... up to the first one missing, and never more than
+    // kMostListValues: a key deleted while it is read (a policy refresh)
+    // answers every name with an error, which ends the list as well.
+    for (unsigned long index = 1; index <= kMostListValues; ++index) {
         wchar_t data[1024] = {};
         DWORD type = 0;
         DWORD size = sizeof data - sizeof *data;
         const LONG result = RegQueryValueExW(key, std::to_wstring(index).c_str(), nullptr, &type,
                                              reinterpret_cast<BYTE*>(data), &size);
-        if (result == ERROR_FILE_NOT_FOUND) {
-            break;
-        }
         if (result == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
             list.entries.push_back(utf8(data));
+        } else if (result == ERROR_SUCCESS || result == ERROR_MORE_DATA) {
+            list.unusable.push_back(index); // another type, or too long
         } else {
-            list.unusable.push_back(index);
+            break;
         }
     }
     RegCloseKey(key);

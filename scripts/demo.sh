@@ -171,9 +171,9 @@ echo
 echo "5. the events these steps wrote to the Application log (source Corvane Remote Console): type, ID, reason"
 events >"$demo/events.txt"
 sed 's/^/     /' "$demo/events.txt"
-outcome "step 2: opened, signed by a trusted publisher" grep -q "^Information 1001 TrustedPublisher" "$demo/events.txt"
-outcome "step 3: refused as used" grep -q "^Warning 3305 AlreadyUsed" "$demo/events.txt"
-outcome "step 4: refused for its host" grep -q "^Warning 3202 HostNotAllowed" "$demo/events.txt"
+outcome "step 2: opened, signed by a trusted publisher" grep -qx "Information 1001 TrustedPublisher" "$demo/events.txt"
+outcome "step 3: refused as used" grep -qx "Warning 3305 AlreadyUsed" "$demo/events.txt"
+outcome "step 4: refused for its host" grep -qx "Warning 3202 HostNotAllowed" "$demo/events.txt"
 
 echo
 if [ "$failed" -eq 0 ]; then echo "demo: every step did what it says"; else echo "demo: a step did not do what it says"; fi

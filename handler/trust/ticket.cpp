@@ -35,6 +35,7 @@ Refusal useTicket(const Reading& reading, const Connection& connection, std::int
     case Use::First:
         return Refusal::None;
     case Use::Again:
+        error = 0; // the book's "it exists" is no failure to report
         return Refusal::AlreadyUsed;
     case Use::NotRecorded:
         break;

@@ -37,7 +37,7 @@ using RecordUse = Use (*)(const std::string& key, std::int64_t keepUntil, std::i
                           unsigned long& error);
 
 // Just before the console starts: None, or AlreadyUsed, or NotRecorded
-// with `error`. A file without "jti" records nothing.
+// with `error` (0 with the others). A file without "jti" records nothing.
 Refusal useTicket(const Reading& reading, const Connection& connection, std::int64_t now,
                   RecordUse record, unsigned long& error);
 

@@ -250,12 +250,16 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
     }
     if (row.contains("again")) { // a ticket: the same again is refused, and starts nothing
         writeFile(path, bytes);
+        const std::size_t againMark = traceMark();
         const Launch again = launch({}, " --quiet \"" + (via == "file" ? path : target) + "\"", "",
                                     handlerUnderTest());
         EXPECT_EQ(again.exitCode, 1u);
         EXPECT_NE(again.output.find(row["again"].get<std::string>()), std::string::npos)
             << again.output;
         EXPECT_TRUE(again.transcript.empty());
+        expectEvent(againMark, "AlreadyUsed", via == "file" ? path : "link", "", "\n");
+        EXPECT_EQ(eventsSince(againMark).back().strings.at(6), "AlreadyUsed")
+            << "no error code: finding the record is no failure";
     }
     DeleteFileA(path.c_str());
     const Json ca = run.first("ca_file");

@@ -127,6 +127,7 @@ def rows(keys):
         return "corvane-console:" + ".".join(parts)
 
     wildcard = {"AllowedHosts": ["*.example.org"]}
+    others = [f"vm{i}.example.net" for i in range(1000)]
     tampered = list(sign(keys, "rsa", payload(password="once")))
     tampered[1] = b64u(payload(host="evil.example.net", password="once"))
     trusted = {"machine": trust_all}
@@ -191,6 +192,11 @@ def rows(keys):
          "HostNotAllowed", "\"vm7.example.org.evil.net\""),
         ("WildcardAgainstAnAddress", text(host="10.0.0.5"), {"machine": {"AllowedHosts": ["*.0.0.5"]}},
          "HostNotAllowed", "\"10.0.0.5\""),
+        # A list is read up to its thousandth value, and no further.
+        ("AllowedAsTheThousandthHost", text(),
+         {"user": {"AllowedHosts": others[:999] + ["vm7.example.org"]}}, "AllowedHost"),
+        ("AllowedPastTheThousandthHost", text(),
+         {"user": {"AllowedHosts": others + ["vm7.example.org"]}}, "HostNotAllowed"),
         ("UnverifiedRefused", text(), {"user": refusing}, "Unverified"),
         ("MachineRefusesOverUser", text(), {"machine": refusing, "user": {"UnverifiedFiles": 2}},
          "Unverified"),
