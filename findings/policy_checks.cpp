@@ -63,6 +63,16 @@ const ListRules kHosts = {
     "every connection file is refused"};
 
 void checkList(Report& report, const policy::List& list, const ListRules& rules) {
+    if (list.unreadable != 0) {
+        report
+            .add(Level::Fail, kPolicyCheck,
+                 std::string(rules.name) + " is set " + whereSet(list.source) +
+                     " but its key cannot be read (error " + std::to_string(list.unreadable) +
+                     "): " + rules.empty,
+                 "give users read access to the key, as Group Policy does, or delete it")
+            .add("policy", rules.name);
+        return;
+    }
     const std::size_t count = list.entries.size() + list.unusable.size();
     report
         .add(Level::Ok, kPolicyCheck,

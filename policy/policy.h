@@ -8,7 +8,8 @@
 // none it can use (an empty AllowedHosts allows no host), and an
 // UnverifiedFiles of another value or type counts as 1, ask, so that a
 // policy the administrator meant to set never hands the decision to the
-// user's own.
+// user's own. A key that is there but cannot be read counts as there: only
+// "not found" leaves a policy unset.
 #pragma once
 
 #include <string>
@@ -31,6 +32,9 @@ struct List {
     std::vector<std::string> entries; // as written, UTF-8
     // The values "N" that are no text, or too long to read: none can match.
     std::vector<unsigned long> unusable;
+    // Windows' error when the key is there but cannot be read (its access
+    // list denies this user): set all the same, with no entries.
+    unsigned long unreadable = 0;
 };
 
 // What happens to a file that is neither signed by a trusted publisher nor

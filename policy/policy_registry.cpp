@@ -20,21 +20,25 @@ std::string utf8(const std::wstring& wide) {
     return text;
 }
 
-HKEY openKey(HKEY root, const std::wstring& path) {
-    HKEY key = nullptr;
-    return RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) ==
-                   ERROR_SUCCESS
-               ? key
-               : nullptr;
+// ERROR_SUCCESS and the key, or why not: ERROR_FILE_NOT_FOUND where it is
+// not there, anything else where it is there but cannot be read.
+LONG openKey(HKEY root, const std::wstring& path, HKEY& key) {
+    key = nullptr;
+    return RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key);
 }
 
 // "1", "2", ... up to the first that is missing. The key makes the list
 // set, whatever it holds; a value that is no string, or longer than any
 // entry can be, is kept as unusable.
 bool readList(HKEY root, const wchar_t* name, List& list) {
-    HKEY key = openKey(root, std::wstring(kPolicyKey) + L"\\" + name);
-    if (key == nullptr) {
+    HKEY key = nullptr;
+    const LONG opened = openKey(root, std::wstring(kPolicyKey) + L"\\" + name, key);
+    if (opened == ERROR_FILE_NOT_FOUND) {
         return false;
+    }
+    if (opened != ERROR_SUCCESS) {
+        list.unreadable = static_cast<unsigned long>(opened);
+        return true; // set, and nothing in it can be used
     }
     // Values "1", "2", ... up to the first one missing, and never more than
     // kMostListValues: a key deleted while it is read (a policy refresh)
@@ -74,9 +78,16 @@ const char* ofType(DWORD type) {
 // type, and many device-management tools, write). Anything else there is
 // set, and kUnusable.
 bool readUnverified(HKEY root, Policy& policy) {
-    HKEY key = openKey(root, kPolicyKey);
-    if (key == nullptr) {
+    HKEY key = nullptr;
+    const LONG opened = openKey(root, kPolicyKey, key);
+    if (opened == ERROR_FILE_NOT_FOUND) {
         return false;
+    }
+    if (opened != ERROR_SUCCESS) {
+        policy.unverifiedFiles = kUnusable;
+        policy.unverifiedWritten =
+            "in a key that cannot be read (error " + std::to_string(opened) + ")";
+        return true;
     }
     wchar_t data[16] = {};
     DWORD type = 0;

@@ -224,6 +224,17 @@ TEST(CheckTool, ReportsTheHandlersPolicy) {
         {{{"machine", {{"UnverifiedFiles", true}}}},
          3,
          {"FAIL  policy: UnverifiedFiles is a REG_BINARY value, set per machine (HKLM)"}},
+        {{{"machine",
+           {{"AllowedHosts", {"vm7.example"}},
+            {"UnverifiedFiles", 2},
+            {"Unreadable", {"AllowedHosts", ""}}}},
+          {"user", {{"AllowedHosts", {"vm7.example"}}}}},
+         3,
+         {"FAIL  policy: UnverifiedFiles is in a key that cannot be read (error 5), set per "
+          "machine "
+          "(HKLM): not 0, 1 or 2",
+          "FAIL  policy: AllowedHosts is set per machine (HKLM) but its key cannot be read (error "
+          "5): every connection file is refused"}},
     };
     setClientValue(standinCommand("") + '\0', REG_SZ);
     for (const auto& [policy, exitCode, lines] : kPolicies) {

@@ -2,6 +2,7 @@
 
 #include "launch_sequence.h"
 
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -278,21 +279,45 @@ void setValue(HKEY key, const std::string& name, const Json& value) {
                                        : 1);
 }
 
+// The keys named (a list's, or "" for the policy's own) made, their access
+// list denying everyone the right to read them, as a botched delegation
+// leaves them.
+const std::string kPolicyPath = "Software\\Policies\\Corvane\\Remote Console";
+
+void denyReading(HKEY root, const Json& names) {
+    PSECURITY_DESCRIPTOR denied = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;KR;;;WD)(A;;KA;;;WD)",
+                                                         SDDL_REVISION_1, &denied, nullptr);
+    for (const Json& name : names) {
+        const std::string list = name.get<std::string>();
+        const std::string path = kPolicyPath + (list.empty() ? "" : "\\" + list);
+        HKEY key = nullptr;
+        RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, WRITE_DAC | KEY_WOW64_64KEY, nullptr,
+                        &key, nullptr);
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, denied);
+        RegCloseKey(key);
+    }
+    LocalFree(denied);
+}
+
 } // namespace
 
 void writePolicy(const Json& policy) {
-    const std::string kKey = "Software\\Policies\\Corvane\\Remote Console";
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         for (const char* list : {"\\TrustedPublishers", "\\AllowedHosts", ""}) {
-            RegDeleteKeyExA(root, (kKey + list).c_str(), KEY_WOW64_64KEY, 0);
+            RegDeleteKeyExA(root, (kPolicyPath + list).c_str(), KEY_WOW64_64KEY, 0);
         }
     }
     for (const auto& [level, values] : policy.items()) {
         for (const auto& [name, value] : values.items()) {
+            if (name == "Unreadable") {
+                denyReading(level == "machine" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, value);
+                continue;
+            }
             HKEY key = nullptr;
             RegCreateKeyExA(level == "machine" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
-                            (kKey + (value.is_array() ? "\\" + name : "")).c_str(), 0, nullptr, 0,
-                            KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+                            (kPolicyPath + (value.is_array() ? "\\" + name : "")).c_str(), 0,
+                            nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
             for (std::size_t i = 0; value.is_array() && i < value.size(); ++i) {
                 setValue(key, std::to_string(i + 1), value[i]);
             }

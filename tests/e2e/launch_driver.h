@@ -58,7 +58,9 @@ void deleteClientKey(); // from both views
 // The handler's policy as Group Policy writes it, in the 64-bit view:
 // {"machine": {...}, "user": {...}}, a list as values "1", "2", ... of its
 // subkey (each a REG_SZ, or a DWORD for a number), a number as a DWORD, a string as a REG_SZ, true
-// or false as a one-byte REG_BINARY. An empty object removes every policy.
+// or false as a one-byte REG_BINARY; "Unreadable": the keys named (a list's,
+// or "" for the policy's own) readable by nobody. An empty object removes
+// every policy.
 void writePolicy(const Json& policy);
 // True in the 32-bit prefix's run, which leaves the cases that need two
 // registry views to the 64-bit one; anywhere else they run, and fail on a

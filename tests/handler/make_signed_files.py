@@ -202,6 +202,13 @@ def rows(keys):
          "Unverified"),
         ("MachineRefusesAsText", text(), {"machine": {"UnverifiedFiles": "0"},
                                           "user": {"UnverifiedFiles": 2}}, "Unverified"),
+        # A machine's key that is there but cannot be read is set, and holds nothing.
+        ("MachineListUnreadable", text(),
+         {"machine": {"AllowedHosts": ["vm7.example.org"], "Unreadable": ["AllowedHosts"]},
+          "user": {"AllowedHosts": ["vm7.example.org"]}}, "HostNotAllowed"),
+        ("MachineKeyUnreadableAsks", text(),
+         {"machine": {"UnverifiedFiles": 2, "Unreadable": [""]}, "user": {"UnverifiedFiles": 2}},
+         "NotAsked"),
         # What the machine wrote but cannot be used asks, whatever the user's says.
         ("MachineOutOfRangeAsks", text(), {"machine": {"UnverifiedFiles": 7},
                                            "user": {"UnverifiedFiles": 2}}, "NotAsked"),
