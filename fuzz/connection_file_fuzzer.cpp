@@ -144,9 +144,8 @@ void checkTicket(const handler::Reading& reading, const handler::Connection& con
     check(connection.expires != handler::kNoTime && !connection.ticketId.empty());
     book.clear();
     unsigned long error = 0;
-    check(handler::useTicket(reading, connection, now, recordInBook, error) ==
-          handler::Refusal::None);
-    check(handler::useTicket(reading, connection, now, recordInBook, error) ==
+    check(handler::useTicket(connection, now, recordInBook, error) == handler::Refusal::None);
+    check(handler::useTicket(connection, now, recordInBook, error) ==
           (connection.ticketId.empty() ? handler::Refusal::None : handler::Refusal::AlreadyUsed));
 }
 

@@ -159,7 +159,7 @@ int main() {
     };
     // Nobody is asked about a ticket that could not open.
     if (admission.action == Action::Ask && !connection.ticketId.empty() &&
-        ticketRecorded(ticketKey(reading, connection))) {
+        ticketRecorded(ticketKey(connection))) {
         admission.action = Action::Refuse;
         admission.refusal = Refusal::AlreadyUsed;
     }
@@ -181,7 +181,7 @@ int main() {
         }
     }
     // Only now is the ticket used up: what was refused or declined is not.
-    const Refusal use = useTicket(reading, connection, now, recordTicketUse, particulars.error);
+    const Refusal use = useTicket(connection, now, recordTicketUse, particulars.error);
     if (use != Refusal::None) {
         return refuse(use);
     }

@@ -15,13 +15,12 @@ Refusal checkLifetime(const Connection& connection, std::int64_t now) {
     return Refusal::None;
 }
 
-std::string ticketKey(const Reading& reading, const Connection& connection) {
-    return (reading.signedFile ? reading.signer.thumbprint : std::string("unsigned")) + "\n" +
-           connection.ticketId;
+std::string ticketKey(const Connection& connection) {
+    return connection.ticketId;
 }
 
-Refusal useTicket(const Reading& reading, const Connection& connection, std::int64_t now,
-                  RecordUse record, unsigned long& error) {
+Refusal useTicket(const Connection& connection, std::int64_t now, RecordUse record,
+                  unsigned long& error) {
     error = 0;
     if (connection.ticketId.empty()) {
         return Refusal::None;
@@ -31,7 +30,7 @@ Refusal useTicket(const Reading& reading, const Connection& connection, std::int
     const std::int64_t until =
         (connection.expires != kNoTime ? connection.expires : now + kLongestLifeSeconds) +
         kClockSkewSeconds;
-    switch (record(ticketKey(reading, connection), until, now, error)) {
+    switch (record(ticketKey(connection), until, now, error)) {
     case Use::First:
         return Refusal::None;
     case Use::Again:

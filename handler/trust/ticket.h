@@ -24,9 +24,10 @@ constexpr std::int64_t kLongestLifeSeconds = 24 * 60 * 60;
 // "nbf" has no lifetime to judge.
 Refusal checkLifetime(const Connection& connection, std::int64_t now);
 
-// What names a ticket in the book: the signer's thumbprint, or "unsigned",
-// and the id. The book keeps only a hash of it.
-std::string ticketKey(const Reading& reading, const Connection& connection);
+// What names a ticket in the book: its id alone, whoever signed it or
+// nobody, so that a used ticket stripped of its signature is still used.
+// The book keeps only a hash of it.
+std::string ticketKey(const Connection& connection);
 
 enum class Use { First, Again, NotRecorded };
 
@@ -38,7 +39,7 @@ using RecordUse = Use (*)(const std::string& key, std::int64_t keepUntil, std::i
 
 // Just before the console starts: None, or AlreadyUsed, or NotRecorded
 // with `error` (0 with the others). A file without "jti" records nothing.
-Refusal useTicket(const Reading& reading, const Connection& connection, std::int64_t now,
-                  RecordUse record, unsigned long& error);
+Refusal useTicket(const Connection& connection, std::int64_t now, RecordUse record,
+                  unsigned long& error);
 
 } // namespace handler

@@ -1,6 +1,6 @@
 // The user's book of tickets used: one empty file per ticket in the user's
 // local application data (Corvane\Tickets), named by the SHA-256 of the
-// ticket's key (the signer's thumbprint or "unsigned", and the "jti"), its
+// ticket's key (its "jti"), its
 // last-write time the moment it may go. Nothing else is in it: no host, no
 // password. Made with CREATE_NEW, so that of two handlers opening one
 // ticket at once exactly one records it; files past their time are removed

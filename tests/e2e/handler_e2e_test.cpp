@@ -249,7 +249,7 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
         return;
     }
     if (row.contains("again")) { // a ticket: the same again is refused, and starts nothing
-        writeFile(path, bytes);
+        writeFile(path, row.value("againText", bytes));
         const std::size_t againMark = traceMark();
         const Launch again = launch({}, " --quiet \"" + (via == "file" ? path : target) + "\"", "",
                                     handlerUnderTest());

@@ -134,6 +134,7 @@ def rows(keys):
     refusing = {"UnverifiedFiles": 0}
     opening = {"user": {"UnverifiedFiles": 2}}
     ec_parts = sign(keys, "ec", payload())
+    replayed = payload()
     table = [
         # Accepted without a question.
         ("TrustedRs256File", signed("rsa", payload()), trusted, "TrustedPublisher"),
@@ -238,6 +239,9 @@ def rows(keys):
         ("TrustedWithoutExpiry", signed("rsa", payload(exp=None)), trusted, "Unticketed"),
         ("TrustedWithoutId", signed("rsa", payload(jti=False)), trusted, "Unticketed"),
         ("UnsignedTicketUsedTwice", text(exp=None), opening, "UnverifiedFiles", "", "AlreadyUsed"),
+        # The book holds the id alone: a used ticket stripped of its signature is used.
+        ("TicketReplayedUnsigned", signed("rsa", replayed), {"machine": {**trust_all, **wildcard}},
+         "TrustedPublisher", "", "AlreadyUsed", replayed.decode()),
         ("UnsignedTicketExpired", text(exp=-3600), opening, "Expired"),
     ]
     # A password anywhere the handler could read one deletes the file; the
@@ -268,6 +272,8 @@ def rows(keys):
                "deleted": "Changed" in name or "WithPassword" in name}
         if len(says) > 1:
             row["again"] = SAYS[says[1]]
+        if len(says) > 2:  # the second opening's own text
+            row["againText"] = says[2]
         if name.endswith("Password"):  # about deleting, in shapes no schema describes
             row["schema"] = False
         if verdict in OPENED:
