@@ -93,6 +93,15 @@ bool checkToolInstalled() {
     return GetFileAttributesW(tool.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// A file as the log names it: its full path, whatever folder the browser or
+// a script started the handler in.
+std::wstring fullPath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD length = size == 0 ? 0 : GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    return length == 0 || length >= size ? path : full.substr(0, length);
+}
+
 } // namespace
 
 int main() {
@@ -124,7 +133,7 @@ int main() {
     std::wstring leftBehind; // a password file that could not be deleted
     const std::string link = wideToUtf8(target);
     const bool isLinkTarget = isLink(link);
-    const Facts facts{isLinkTarget ? L"link" : target, connection, reading};
+    const Facts facts{isLinkTarget ? L"link" : fullPath(target), connection, reading};
     if (isLinkTarget) {
         reading = readLink(link, utf8ToAnsi, verifySignature, connection);
     } else {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace handler {
@@ -74,6 +75,13 @@ static_assert(sizeof kRefusals / sizeof kRefusals[0] == static_cast<std::size_t>
 
 constexpr DWORD kAbsent = 0;
 
+// Event Viewer expands "%%n" even in an insertion string (to the n-th
+// parameter message), and a control character can fake a line of its own:
+// neither reaches the log from a file or its name.
+bool safeForTheLog(wchar_t c) {
+    return c >= 0x20 && c != 0x7F && c != L'%';
+}
+
 // A text from the file, for an administrator's screen: printable ASCII,
 // anything else '?', "-" for nothing, and at most 255 characters: a host
 // whole (at most 253), a member's name from whoever wrote the file cut.
@@ -84,9 +92,16 @@ std::wstring shown(const std::string& text) {
     std::wstring safe;
     for (std::size_t i = 0; i < text.size() && i < 255; ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        safe += byte >= 0x20 && byte < 0x7F ? static_cast<wchar_t>(byte) : L'?';
+        safe += byte < 0x7F && safeForTheLog(byte) ? static_cast<wchar_t>(byte) : L'?';
     }
     return safe;
+}
+
+// A file's path whole, in any script a user's folders are named in.
+std::wstring shownPath(std::wstring path) {
+    std::replace_if(
+        path.begin(), path.end(), [](wchar_t c) { return !safeForTheLog(c); }, L'?');
+    return path;
 }
 
 std::wstring number(long value) {
@@ -115,7 +130,7 @@ void report(const Named& event, const Facts& facts, const std::string& about) {
         shown(connection.host),
         number(connection.port),
         number(connection.securePort),
-        facts.from,
+        shownPath(facts.from),
         shown(facts.reading.signer.thumbprint),
         shown(connection.ticketId),
         shown(about.empty() ? event.name : std::string(event.name) + " " + about),

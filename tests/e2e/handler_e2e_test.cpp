@@ -228,6 +228,9 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
     expectEvent(mark, verdict == "NotAsked" ? "UserSaidNo" : verdict, via == "file" ? path : "link",
                 accepted ? row.value("host", "vm7.example") : "",
                 file.is_object() ? file.value("password", "\n") : "\n");
+    if (row.contains("event")) { // what a file's text becomes in the log
+        EXPECT_EQ(eventsSince(mark).back().strings.at(6), row["event"].get<std::string>());
+    }
     const bool deleted = via == "file" && row["deleted"].get<bool>();
     EXPECT_EQ(!exists(path), deleted) << "deleted if and only if it held a password";
     if (!deleted) {
@@ -238,12 +241,16 @@ TEST_P(ConnectionFile, OpenedAsABrowserOpensIt) {
     run.transcript = readTranscript();
     if (!accepted) {
         EXPECT_TRUE(run.transcript.empty()) << "a refused file starts nothing";
-        // The message, from a second copy given on the command line.
+        // The message, from a second copy given on the command line by a
+        // path relative to the folder it is started in: logged by its full path.
         writeFile(path, bytes);
-        run = launch({}, " --quiet \"" + (via == "file" ? path : target) + "\"", "",
-                     handlerUnderTest());
+        const std::size_t quietMark = traceMark();
+        const std::size_t slash = path.rfind('\\');
+        run = launch({}, " --quiet \"" + (via == "file" ? path.substr(slash + 1) : target) + "\"",
+                     path.substr(0, slash), handlerUnderTest());
         EXPECT_EQ(run.exitCode, 1u);
         EXPECT_NE(run.output.find(row["says"].get<std::string>()), std::string::npos) << run.output;
+        expectEvent(quietMark, verdict, via == "file" ? path : "link", "", "\n");
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path.c_str());
         return;

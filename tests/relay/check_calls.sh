@@ -25,9 +25,12 @@ wine reg delete "$policy" /f >/dev/null
 [ "$status" -eq 0 ] || { echo "FAIL: the traced launch exited with $status"; exit 1; }
 
 # The values one argument (counted from 0) took over all calls of a function.
+# Every one checked is a DWORD: where the x86_64 trace shows a whole register,
+# its upper half is whatever was left there, and only the lower half counts.
 argument() {
     printf '%s\n' "$trace" | sed -nE "s/^[0-9a-f]+:Call [A-Za-z0-9_]+\\.$1\\((.*)\\) ret=[0-9a-f]+\$/\\1/p" |
-        sed -E 's/ L?"([^"\\]|\\.)*"//g' | awk -F, -v i="$(($2 + 1))" '{ print $i }' | sort -u | tr '\n' ' '
+        sed -E 's/ L?"([^"\\]|\\.)*"//g' | awk -F, -v i="$(($2 + 1))" '{ v = $i; print (length(v) > 8 ? substr(v, length(v) - 7) : v) }' |
+        sort -u | tr '\n' ' '
 }
 
 failures=0
