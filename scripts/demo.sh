@@ -148,6 +148,7 @@ echo
 echo "4. a file for a host nobody allowed, unsigned, opened with --quiet"
 printf '{"version":1,"host":"console.attacker.example.net","port":5900,"title":"vm7 - console"}\n' \
     >"$demo/elsewhere.corvane"
+rm -f "$demo/received.txt"
 quietly 4 "$demo/elsewhere.corvane"
 outcome "refused, exit status 1 (it was $status)" [ "$status" -eq 1 ]
 outcome "it names the host the administrator does not allow" said "console.attacker.example.net"
