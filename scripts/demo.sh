@@ -67,11 +67,10 @@ policy='HKEY_LOCAL_MACHINE\Software\Policies\Corvane\Remote Console'
 {
     echo REGEDIT4
     printf '\n[-HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\%s\\spicex]\n' "$vendor"
-    grep -v '^#' tests/support/browser_registration.txt | cut -d'|' -f1 | sed 's|\\.*||' | sort -u |
+    grep -v '^#' tests/support/browser_registration.txt | cut -d'|' -f1 | sort -u |
         while read -r key; do printf '\n[-HKEY_LOCAL_MACHINE\\Software\\Classes\\%s]\n' "$key"; done
-    printf '\n[-HKEY_LOCAL_MACHINE\\Software\\Classes\\MIME\\Database\\Content Type\\application/vnd.corvane.console+json]\n'
     printf '\n[-%s]\n' "$policy"
-} | grep -v '^\[-HKEY_LOCAL_MACHINE\\Software\\Classes\\MIME\]$' >"$demo/unregister.reg"
+} >"$demo/unregister.reg"
 
 "$wine_run" --start-server
 trap '"$wine_run" regedit /S "$(windows_path "$demo/unregister.reg")"; "$wine_run" --stop-server' EXIT

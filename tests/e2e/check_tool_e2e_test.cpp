@@ -230,9 +230,8 @@ TEST(CheckTool, ReportsTheHandlersPolicy) {
             {"Unreadable", {"AllowedHosts", ""}}}},
           {"user", {{"AllowedHosts", {"vm7.example"}}}}},
          3,
-         {"FAIL  policy: UnverifiedFiles is in a key that cannot be read (error 5), set per "
-          "machine "
-          "(HKLM): not 0, 1 or 2",
+         {"FAIL  policy: UnverifiedFiles is in a key that cannot be read (error 5), "
+          "set per machine (HKLM): not 0, 1 or 2",
           "FAIL  policy: AllowedHosts is set per machine (HKLM) but its key cannot be read (error "
           "5): every connection file is refused"}},
     };

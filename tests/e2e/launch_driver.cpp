@@ -279,11 +279,11 @@ void setValue(HKEY key, const std::string& name, const Json& value) {
                                        : 1);
 }
 
+const std::string kPolicyPath = "Software\\Policies\\Corvane\\Remote Console";
+
 // The keys named (a list's, or "" for the policy's own) made, their access
 // list denying everyone the right to read them, as a botched delegation
 // leaves them.
-const std::string kPolicyPath = "Software\\Policies\\Corvane\\Remote Console";
-
 void denyReading(HKEY root, const Json& names) {
     PSECURITY_DESCRIPTOR denied = nullptr;
     ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;KR;;;WD)(A;;KA;;;WD)",
